@@ -1,0 +1,6 @@
+#pragma once
+// The "Wipe it now" command and the start-up checks.
+
+void WipeCommand();
+bool IsNtPlatform();
+void StartupChecks();

@@ -1,0 +1,19 @@
+#pragma once
+// The message log: one time-stamped line per event, in the log window TForm2.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+struct AnchorPoint {
+  std::int32_t X = 0;
+  std::int32_t Y = 0;
+};
+extern AnchorPoint LogAnchor;  // set by FormActivate; (0, 0) until the main window is active
+
+// "[h:m s.cs] : text", numbers without leading zeros, a blank between minutes and seconds.
+std::string ComposeLogLine(const platform::LocalTime& time, const std::string& text);
+// Where a hidden log window opens for this anchor: 525 left of it and 195 above, clamped at 0.
+void LogWindowPlace(AnchorPoint anchor, int* left, int* top);
+void LogMessage(const std::string& text);

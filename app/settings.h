@@ -1,0 +1,13 @@
+#pragma once
+// setting.bin (50 bytes next to the executable, byte 0: 0xFF = sound disabled) and the sounds.
+
+#include <string>
+
+bool LoadSettings();
+bool SaveSettings();
+std::string FileNextToExecutable(const std::string& fileName);  // folder of the exe + "\" + name
+
+inline constexpr int CueWarning = 0;  // "warning.wav"
+inline constexpr int CueDing = 1;     // "ding.wav"
+inline constexpr int CueFinish = 2;   // "finish.wav"
+void PlayCue(int cue);

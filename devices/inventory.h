@@ -1,0 +1,28 @@
+#pragma once
+// Volume and disk inventory: the tables and the two lists.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+void RefreshDriveTable();
+void RefreshDriveList();
+std::int32_t LocateVolume(const std::string& rootPath, std::uint64_t* capacity, char (&capacityText)[50]);
+bool GetVolumeSize(const std::string& rootPath, std::uint64_t* totalBytes, char (&sizeText)[50]);
+std::string FormatSizeText(std::uint64_t bytes);
+
+void RefreshDiskTable();
+void RefreshDiskList();
+bool GetDiskGeometry(std::uint8_t diskNumber, platform::DiskGeometry* geometry);
+bool GetDiskGeometryEx(std::uint8_t diskNumber, platform::DiskGeometry* geometry, std::uint64_t* diskSize);
+bool IsRemovableDisk(std::int32_t diskNumber);
+
+// Drive letter and colon of the volume holding the Windows directory, and its disk number.
+bool FindSystemDrive(std::string* systemDriveName, std::int32_t* systemDiskNumber);
+
+// 1 when sectorCount sectors of 512 bytes from firstSector were read in full, else 0.
+std::uint8_t SectorReader(std::uint8_t diskNumber, std::uint32_t firstSector, std::uint32_t sectorCount, void* buffer);
+
+std::string VolumeDevicePath(const std::string& volumeName);  // "E:" -> "\\.\E:"
+std::string DiskDevicePath(std::int32_t diskNumber);          // 3 -> "\\.\physicaldrive3"

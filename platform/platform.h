@@ -1,0 +1,174 @@
+#pragma once
+// The operating system as Dunmere uses it. Linked from exactly one of two implementations:
+// win32/ (the real Windows calls) or sim/ (a simulated Windows machine). Nothing above this
+// header sees a Windows type; names avoid the Windows header's A/W macros on purpose.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- Handles ------------------------------------------------------------------------------
+
+using NativeHandle = std::intptr_t;  // a HANDLE on Windows, a slot number in the simulation
+inline constexpr NativeHandle kNoHandle = -1;
+
+void CloseNative(NativeHandle handle);  // CloseHandle
+
+// Owns one open device handle. Move-only, so a handle is closed exactly once.
+class Device {
+ public:
+  Device() = default;
+  explicit Device(NativeHandle handle) : handle_(handle) {}
+  Device(Device&& other) noexcept : handle_(other.release()) {}
+  Device& operator=(Device&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+  ~Device() { reset(); }
+
+  bool valid() const { return handle_ != kNoHandle; }
+  explicit operator bool() const { return valid(); }
+  NativeHandle get() const { return handle_; }
+  NativeHandle release() {
+    NativeHandle h = handle_;
+    handle_ = kNoHandle;
+    return h;
+  }
+  void reset(NativeHandle handle = kNoHandle) {
+    if (handle_ != kNoHandle) CloseNative(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  NativeHandle handle_ = kNoHandle;
+};
+
+// ---- Raw devices ("\\.\E:", "\\.\physicaldrive1") -------------------------------------------
+
+// Every open uses FILE_SHARE_READ | FILE_SHARE_WRITE, no security attributes, OPEN_EXISTING
+// and no template; the three modes differ in access and attributes.
+enum class Access {
+  QueryOnly,  // access 0, no flags: device controls only (geometry queries)
+  Read,       // GENERIC_READ, FILE_ATTRIBUTE_NORMAL (extents queries)
+  ReadWrite,  // GENERIC_READ | GENERIC_WRITE, no flags (wipes, records, sector reads, locks)
+};
+Device OpenDevice(const std::string& path, Access access);
+
+enum class Origin { Begin, Current };  // FILE_BEGIN, FILE_CURRENT
+// SetFilePointer with a 64-bit distance (low part plus high part). False when the move failed;
+// newPosition (optional) receives the resulting absolute position.
+bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
+                 std::uint64_t* newPosition = nullptr);
+// Synchronous ReadFile / WriteFile; the result is the number of bytes transferred.
+std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes);
+std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes);
+
+// DeviceIoControl without input or output buffers.
+bool ControlLockVolume(const Device& device);              // FSCTL_LOCK_VOLUME
+bool ControlDismountVolume(const Device& device);          // FSCTL_DISMOUNT_VOLUME
+bool ControlUnlockVolume(const Device& device);            // FSCTL_UNLOCK_VOLUME
+bool ControlUpdateDiskProperties(const Device& device);    // IOCTL_DISK_UPDATE_PROPERTIES
+
+struct DiskExtent {
+  std::uint32_t diskNumber = 0;
+  std::int64_t startingOffset = 0;
+  std::int64_t extentLength = 0;
+};
+// IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS into a 32-byte buffer (the count and one extent): fails
+// for a volume that spans more than one disk.
+bool QueryVolumeDiskExtents(const Device& device, std::uint32_t* extentCount, DiskExtent* first);
+
+struct DiskGeometry {
+  std::int64_t cylinders = 0;
+  std::uint32_t mediaType = 0;
+  std::uint32_t tracksPerCylinder = 0;
+  std::uint32_t sectorsPerTrack = 0;
+  std::uint32_t bytesPerSector = 0;
+};
+bool QueryDriveGeometry(const Device& device, DiskGeometry* geometry);  // IOCTL_DISK_GET_DRIVE_GEOMETRY
+// IOCTL_DISK_GET_DRIVE_GEOMETRY_EX into a 40-byte buffer: the geometry and DiskSize.
+bool QueryDriveGeometryEx(const Device& device, DiskGeometry* geometry, std::uint64_t* diskSize);
+// IOCTL_DISK_GET_LENGTH_INFO: the device's full length in bytes.
+bool QueryLengthInfo(const Device& device, std::uint64_t* length);
+
+// ---- Volumes by root path ("E:\") ----------------------------------------------------------
+
+enum DriveTypeCode : std::uint32_t {
+  kDriveUnknown = 0,
+  kDriveNoRootDir = 1,
+  kDriveRemovable = 2,
+  kDriveFixed = 3,
+  kDriveRemote = 4,
+  kDriveCdRom = 5,
+  kDriveRamDisk = 6,
+};
+std::uint32_t DriveType(const std::string& rootPath);  // GetDriveTypeA
+// GetVolumeInformationA with 255-character name buffers; other outputs not requested.
+bool VolumeInformation(const std::string& rootPath, std::string* volumeName,
+                       std::string* fileSystemName);
+// GetDiskFreeSpaceExA asking only for the total number of bytes.
+bool DiskTotalBytes(const std::string& rootPath, std::uint64_t* totalBytes);
+// GetWindowsDirectoryA into a 2500-character buffer.
+bool WindowsDirectory(std::string* directory);
+
+// ---- Process and system ---------------------------------------------------------------------
+
+inline constexpr std::uint32_t kPlatformWin32s = 0;
+inline constexpr std::uint32_t kPlatformWindows9x = 1;  // VER_PLATFORM_WIN32_WINDOWS
+inline constexpr std::uint32_t kPlatformNt = 2;         // VER_PLATFORM_WIN32_NT
+// GetVersionExA with an OSVERSIONINFOA of size 148; dwPlatformId, asked anew at every call.
+std::uint32_t PlatformId();
+
+inline constexpr std::uint32_t kSemFailCriticalErrors = 1;
+std::uint32_t ChangeErrorMode(std::uint32_t mode);  // SetErrorMode: returns the previous mode
+
+struct LocalTime {
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int milliseconds = 0;
+};
+LocalTime LocalTimeNow();  // GetLocalTime
+
+bool PerformanceCounter(std::uint64_t* counter);  // QueryPerformanceCounter
+std::uint32_t TickCount();                        // GetTickCount
+void SleepMs(std::uint32_t milliseconds);         // Sleep
+
+// CreateMutexA without initial ownership; the handle stays open until the process ends.
+// alreadyExists reports ERROR_ALREADY_EXISTS. False only when the mutex could not be made.
+bool CreateInstanceMutex(const std::string& name, bool* alreadyExists);
+
+// Full path of the running executable, with backslashes ("Z:\...\dunmere.exe").
+std::string ExecutablePath();
+// Small files next to the executable (setting.bin, format.bat), by full path.
+bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>* bytes);
+bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+bool WriteTextFile(const std::string& path, const std::string& text);  // text mode, replaces
+bool RemoveFile(const std::string& path);                              // DeleteFileA
+
+std::uint32_t RunHidden(const std::string& commandLine);  // WinExec(..., SW_HIDE)
+// ShellExecuteA(main window, "open", target, no parameters, no directory, SW_SHOW).
+std::intptr_t ShellOpen(const std::string& target);
+// SHFormatDrive(main window, drive index, SHFMT_ID_DEFAULT, SHFMT_OPT_FULL).
+int ShellFormatDrive(unsigned driveIndex);
+void PlaySoundAsync(const std::string& fileName);  // sndPlaySoundA(file, SND_ASYNC)
+
+// OpenProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY), then LookupPrivilegeValueA and
+// AdjustTokenPrivileges for SeShutdownPrivilege. False only when the token could not be opened.
+bool EnableShutdownPrivilege();
+int RequestPowerOff();  // ExitWindowsEx(EWX_POWEROFF, 0)
+
+// LoadLibraryA("korvane.dll"), GetProcAddress("pxRead"), one call, FreeLibrary. False when the
+// library or its export is missing (no call is made then); *result is pxRead's byte.
+bool CallSectorLibrary(std::uint8_t biosDrive, std::uint32_t firstSector, void* buffer,
+                       std::uint8_t* result);
+
+// Called once by the entry before anything else: the simulation loads its machine here.
+void Initialise(const std::string& executablePath);
+
+}  // namespace platform

@@ -1,0 +1,124 @@
+#pragma once
+// The simulated Windows machine behind platform/sim: what tests and the demo build use to
+// describe a machine, inject faults and look at what the program did. A machine is a set of
+// physical disks backed by image files (or memory) and lettered drives, most of them volumes
+// that are regions of a disk's image, so that a disk wipe really overwrites its volumes.
+//
+// A volume's file system, label and file-system size are recognised from its boot sector
+// (layout in docs/simulated-machine.md): a wiped volume shows as unformatted, and a restarted
+// program finds the breakpoint record a run left in it.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sim {
+
+enum class LockBehaviour { Locks, DismountsOnly, Refuses };
+
+struct Disk {
+  int number = 0;                // 0 to 99, "\\.\physicaldriveN"
+  std::uint64_t size = 0;        // bytes
+  std::string image;             // host path of a sparse image file; empty: kept in memory
+  bool openable = true;          // false: every open fails (absent for the program)
+  bool geometryFails = false;    // IOCTL_DISK_GET_DRIVE_GEOMETRY fails
+  bool geometryExFails = false;  // IOCTL_DISK_GET_DRIVE_GEOMETRY_EX fails
+  std::uint32_t bytesPerSector = 512;
+};
+
+struct Volume {
+  char letter = 'C';                                  // C to Z (A, B allowed for odd machines)
+  std::uint32_t driveType = platform::kDriveFixed;    // GetDriveTypeA's answer
+  int disk = -1;                 // number of the disk holding it; -1: no disk (network, CD, RAM)
+  std::uint64_t offset = 0;      // byte offset of the volume within its disk
+  std::uint64_t length = 0;      // the volume's device length in bytes
+  bool hasMedium = true;         // a removable drive without medium fails every query and open
+  bool extentsFail = false;      // IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS fails
+  int secondDisk = -1;           // >= 0: the volume spans a second disk (extents query fails)
+  LockBehaviour lock = LockBehaviour::Locks;
+  bool openable = true;          // false: opens of "\\.\X:" fail
+  // Written as a boot sector when the machine is loaded and the image is new:
+  std::string fileSystem;        // "NTFS", "FAT32", "FAT", "exFAT"; empty: unformatted
+  std::string label;
+  std::uint64_t fileSystemSize = 0;  // 0: the whole length
+};
+
+struct Machine {
+  std::uint32_t platformId = platform::kPlatformNt;
+  std::string windowsDirectory = "C:\\WINDOWS";  // empty: GetWindowsDirectoryA fails
+  std::string executablePath = "C:\\Program Files\\Dunmere\\dunmere.exe";
+  std::string hostFolder;       // host folder standing for the executable's folder
+  bool realClock = false;       // true: host time and real sleeps (the demo); false: virtual
+  bool performanceCounter = true;
+  bool sectorLibrary = false;   // "korvane.dll" with pxRead present (reads as the NT path does)
+  bool formatCommand = true;    // FORMAT.COM can be started
+  int formatPolls = 1;          // volume reports a size again after this many polls; <0: never
+  int formatDialogResult = 0;   // SHFormatDrive's answer
+  std::uint32_t writeDelayMs = 0;  // real milliseconds each 1 MiB written takes (demo pacing)
+  std::vector<Disk> disks;
+  std::vector<Volume> volumes;
+};
+
+// Replaces the whole simulated state with this machine: images that do not exist are created
+// sparse and their formatted volumes get a boot sector; existing images are kept as they are.
+bool Load(const Machine& machine, std::string* error);
+// Parses a machine description (JSON, docs/simulated-machine.md). Malformed text or wrong
+// types give false and a clear message in *error; nothing is loaded then.
+bool ParseDescription(const std::string& json, Machine* machine, std::string* error);
+// The built-in demo: disk 0 with C: (Windows), a fixed data disk 1 with D: and E:, a removable
+// USB stick as disk 2 with F:, images in imageFolder.
+Machine DemoMachine(const std::string& imageFolder);
+
+// Writes a boot sector that makes the volume recognised with this file system and label.
+bool FormatVolume(char letter, const std::string& fileSystem, const std::string& label,
+                  std::uint64_t fileSystemSize);
+
+// ---- Looking at the devices ----------------------------------------------------------------
+std::vector<std::uint8_t> ReadDisk(int disk, std::uint64_t offset, std::size_t bytes);
+bool WriteDisk(int disk, std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadVolume(char letter, std::uint64_t offset, std::size_t bytes);
+bool WriteVolume(char letter, std::uint64_t offset, const std::vector<std::uint8_t>& bytes);
+
+// ---- The calls the program made --------------------------------------------------------------
+enum class Op {
+  Open, Close, Seek, Read, Write, Lock, Dismount, Unlock, UpdateProperties, Extents, Geometry,
+  GeometryEx, LengthInfo, DriveType, VolumeInfo, FreeSpace, WindowsDir, RunHidden, ShellOpen,
+  ShellFormat, PlaySound, PowerOff, SectorLibrary, ErrorMode, WriteFile, ReadFile, RemoveFile,
+};
+struct Call {
+  Op op;
+  std::string path;          // device path, root path or file name; empty when none
+  std::uint64_t offset = 0;  // Seek: the target position; Read/Write: the position before
+  std::uint64_t bytes = 0;   // Read/Write: bytes asked; Open: the Access as a number
+  bool ok = true;            // what the call answered
+};
+const std::vector<Call>& Calls();
+void ClearCalls();
+int OpenHandles();  // device handles open now; 0 after every balanced run
+
+// ---- Faults --------------------------------------------------------------------------------
+// Asked before every call is carried out; returning true makes the call fail (an open gives no
+// handle, a seek false, a read or write transfers 0 bytes, a control fails).
+void SetFaultHook(std::function<bool(const Call&)> hook);
+// Writes on this device path whose start falls in blocks [first, first + count) of 1 MiB
+// transfer only `transferred` bytes.
+void FailWrites(const std::string& path, std::uint64_t firstBlock, std::uint64_t count,
+                std::uint32_t transferred = 0);
+void ClearFaults();
+
+// ---- Clock ---------------------------------------------------------------------------------
+void SetClock(int hour, int minute, int second, int milliseconds = 0);
+void AdvanceClock(std::uint32_t milliseconds);  // also what SleepMs does to a virtual clock
+// Virtual clock only: every LocalTimeNow call advances the clock by this much (default 0).
+void SetClockStepPerQuery(std::uint32_t milliseconds);
+
+// ---- Other state ---------------------------------------------------------------------------
+void SetPlatformId(std::uint32_t id);
+bool MutexHeld(const std::string& name);
+void HoldMutex(const std::string& name);  // as if another copy of the program were running
+std::uint32_t ErrorMode();
+
+}  // namespace sim
