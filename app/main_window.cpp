@@ -1,0 +1,101 @@
+// The main window's state and the small handlers behind its controls.
+#include "app/main_window.h"
+
+#include "app/commands.h"
+#include "app/handlers.h"
+#include "app/settings.h"
+#include "devices/inventory.h"
+#include "devices/tables.h"
+#include "platform/platform.h"
+#include "resume/resume_command.h"
+
+bool CancelRequested = false;
+unsigned char LastDriveChecks[kListRowsRemembered] = {};
+unsigned char LastDiskChecks[kListRowsRemembered] = {};
+
+const char* const kVersionText = "1.0.0";
+const char* const kWebSiteAddress = "https://dunmere.example.org/";
+const char* const kSupportMailAddress = "mailto:support@dunmere.example.org";
+const char* const kHelpMethodText =
+    "Flash memory:\nPlease choose standard overwrite. It is secure enough.\n\nHard drive:\n"
+    "Standard overwrite is secure enough to prevent software level recovery.\n\n"
+    "But a single pass with zeros doesn\xE2\x80\x99t completely erase magnetic artifacts from a "
+    "disk. Special technology can recover the data has been overwritten. There are some "
+    "algorithms used to eliminate magnetic artifacts.\n\n"
+    "For tight security, recommend you use DoD 5220.22-M(E)(3 passes).\n"
+    "For absolute security, please use DoD 5220.22-M(ECE)(7 passes).\n\n"
+    "Detailed algorithm of each method, please see user guide.";
+
+namespace {
+
+struct ListState {
+  unsigned char* last;
+  std::int32_t* selected;
+};
+
+ListState StateOf(ui::List list) {
+  return list == ui::List::Drive ? ListState{LastDriveChecks, &SelectedDriveRow}
+                                 : ListState{LastDiskChecks, &SelectedDiskRow};
+}
+
+int RememberedRows(ui::List list) {
+  int rows = ui::RowCount(list);
+  return rows < kListRowsRemembered ? rows : kListRowsRemembered;
+}
+
+}  // namespace
+
+void ApplySelectionRule(ui::List list) {
+  ListState state = StateOf(list);
+  const int rows = RememberedRows(list);
+  bool changed = false;
+  for (int i = 0; i < rows && !changed; ++i) changed = ui::RowChecked(list, i) != (state.last[i] != 0);
+  if (!changed) return;
+  for (int i = 0; i < rows; ++i) {
+    if (!ui::RowChecked(list, i) || state.last[i] != 0) continue;
+    *state.selected = i;
+    // Unchecking raises notifications of its own; they re-enter this rule and settle.
+    for (int other = 0; other < rows; ++other) {
+      if (other != i) ui::SetRowChecked(list, other, false);
+    }
+  }
+  bool anyChecked = false;
+  for (int i = 0; i < rows; ++i) anyChecked = anyChecked || ui::RowChecked(list, i);
+  if (!anyChecked) *state.selected = -1;
+  for (int i = 0; i < rows; ++i) state.last[i] = ui::RowChecked(list, i) ? 1 : 0;
+}
+
+void ResetAfterRefill(ui::List list) {
+  ListState state = StateOf(list);
+  *state.selected = -1;
+  for (int i = 0; i < kListRowsRemembered; ++i) state.last[i] = 0;
+}
+
+namespace app {
+
+void ListChanged(ui::List list) { ApplySelectionRule(list); }
+void WipeItNowClicked() { WipeCommand(); }
+void ResumeClicked() { ResumeCommand(); }
+
+void ScanForHardwareChangesClicked() {
+  RefreshDriveList();
+  RefreshDiskList();
+}
+
+void HelpMethodClicked() { ui::HelpMethodDialog(kHelpMethodText); }
+void WebSiteClicked() { platform::ShellOpen(kWebSiteAddress); }
+void ContactUsClicked() { platform::ShellOpen(kSupportMailAddress); }
+void UserGuideClicked() { platform::ShellOpen("userguide.chm"); }
+
+void CheckForUpdateClicked() {
+  // Results above 32 mean the updater started; it replaces this copy, so no settings are saved.
+  if (platform::ShellOpen("update.exe") > 32) ui::RequestTermination();
+}
+
+void DisableSoundClicked() {
+  ui::SetOptionChecked(ui::Option::DisableSound, !ui::OptionChecked(ui::Option::DisableSound));
+}
+
+void CancelClicked() { CancelRequested = true; }
+
+}  // namespace app
