@@ -20,9 +20,15 @@ bool IsRemovableDisk(std::int32_t diskNumber);
 
 // Drive letter and colon of the volume holding the Windows directory, and its disk number.
 bool FindSystemDrive(std::string* systemDriveName, std::int32_t* systemDiskNumber);
+// The refusal rules of both commands. A volume ("E:") is the system volume whenever the
+// Windows directory names its letter, in either case, even if the disk behind it is unknown.
+bool IsSystemVolume(const std::string& volumeName);
+// A disk is the system disk only when the system volume's disk number is known and equal.
+bool IsSystemDisk(std::int32_t diskNumber);
 
 // 1 when sectorCount sectors of 512 bytes from firstSector were read in full, else 0.
 std::uint8_t SectorReader(std::uint8_t diskNumber, std::uint32_t firstSector, std::uint32_t sectorCount, void* buffer);
 
 std::string VolumeDevicePath(const std::string& volumeName);  // "E:" -> "\\.\E:"
+std::string VolumeName(const std::string& rootPath);          // "E:\" -> "E:"
 std::string DiskDevicePath(std::int32_t diskNumber);          // 3 -> "\\.\physicaldrive3"
