@@ -56,8 +56,18 @@ void ReturnFromRun(bool succeeded) {
   PlayCue(succeeded ? CueFinish : CueDing);
 }
 
-// A record of an unknown method still switches the windows, but starts nothing.
-bool KnownMethod(std::uint8_t methodId) { return methodId < kMethodCount; }
+// The windows switch for every confirmed resume; a record of an unknown method then starts
+// nothing and ends as a failure.
+template <typename Run>
+void RunResumed(bool formatBox, Run run) {
+  HandOverToProgress();
+  bool succeeded = false;
+  if (ResumePoint.MethodId < kMethodCount) {
+    ResetProgressWindow(formatBox);
+    succeeded = run(ResumePoint.MethodId);
+  }
+  ReturnFromRun(succeeded);
+}
 
 void ResumeDrive() {
   if (SelectedDriveRow < 0 || SelectedDriveRow >= DriveCount) {
@@ -74,13 +84,7 @@ void ResumeDrive() {
   if (!LoadResumePoint(BreakpointTarget{false, rootPath, 0})) return;
   if (!Confirmed("drive " + volumeName)) return;
 
-  HandOverToProgress();
-  bool succeeded = false;
-  if (KnownMethod(ResumePoint.MethodId)) {
-    ResetProgressWindow(true);
-    succeeded = DriveWipeRun(volumeName, true, ResumePoint.MethodId);
-  }
-  ReturnFromRun(succeeded);
+  RunResumed(true, [&](int methodId) { return DriveWipeRun(volumeName, true, methodId); });
 }
 
 void ResumeDisk() {
@@ -104,13 +108,7 @@ void ResumeDisk() {
   if (!LoadResumePoint(BreakpointTarget{true, "", diskNumber})) return;
   if (!Confirmed("disk" + std::to_string(diskNumber))) return;
 
-  HandOverToProgress();
-  bool succeeded = false;
-  if (KnownMethod(ResumePoint.MethodId)) {
-    ResetProgressWindow(false);
-    succeeded = DiskWipeRun(diskNumber, true, ResumePoint.MethodId);
-  }
-  ReturnFromRun(succeeded);
+  RunResumed(false, [&](int methodId) { return DiskWipeRun(diskNumber, true, methodId); });
 }
 
 }  // namespace
