@@ -1,0 +1,160 @@
+// Raw volumes and physical disks ("\\.\E:", "\\.\physicaldrive1") through their device paths.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/unique_handle.h"
+
+namespace platform {
+
+namespace {
+
+// One extent is all the program asks for: a volume spread over several disks makes the call
+// fail with ERROR_MORE_DATA, and such a volume is treated as not located.
+static_assert(sizeof(VOLUME_DISK_EXTENTS) == 32, "count and one DISK_EXTENT");
+static_assert(sizeof(DISK_GEOMETRY) == 24, "DISK_GEOMETRY as the disk driver fills it");
+static_assert(sizeof(DISK_GEOMETRY_EX) == 40, "geometry, DiskSize and one byte of Data");
+
+HANDLE ToHandle(const Device& device) { return reinterpret_cast<HANDLE>(device.get()); }
+
+// A control that carries no data either way; the lock family and the layout refresh.
+bool SendControl(const Device& device, DWORD code) {
+  DWORD returned = 0;
+  return DeviceIoControl(ToHandle(device), code, nullptr, 0, nullptr, 0, &returned, nullptr) != 0;
+}
+
+// A control that only fills an output buffer of a fixed size.
+bool QueryControl(const Device& device, DWORD code, void* output, DWORD outputBytes) {
+  DWORD returned = 0;
+  return DeviceIoControl(ToHandle(device), code, nullptr, 0, output, outputBytes, &returned,
+                         nullptr) != 0;
+}
+
+void CopyGeometry(const DISK_GEOMETRY& from, DiskGeometry* to) {
+  to->cylinders = from.Cylinders.QuadPart;
+  to->mediaType = static_cast<std::uint32_t>(from.MediaType);
+  to->tracksPerCylinder = from.TracksPerCylinder;
+  to->sectorsPerTrack = from.SectorsPerTrack;
+  to->bytesPerSector = from.BytesPerSector;
+}
+
+}  // namespace
+
+void CloseNative(NativeHandle handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+
+// Opens a device path for one of the three uses. A device opened with access 0 answers
+// geometry queries without needing the rights a read would (and without spinning up media);
+// the sharing flags let the file systems that still hold the volume keep their handles.
+// Returns an empty Device when the path cannot be opened.
+Device OpenDevice(const std::string& path, Access access) {
+  DWORD desiredAccess = 0;
+  DWORD flags = 0;
+  switch (access) {
+    case Access::QueryOnly:
+      break;
+    case Access::Read:
+      desiredAccess = GENERIC_READ;
+      flags = FILE_ATTRIBUTE_NORMAL;
+      break;
+    case Access::ReadWrite:
+      desiredAccess = GENERIC_READ | GENERIC_WRITE;
+      break;
+  }
+  win32::UniqueFile file(CreateFileA(path.c_str(), desiredAccess,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     flags, nullptr));
+  if (!file) return Device();
+  return Device(reinterpret_cast<NativeHandle>(file.release()));
+}
+
+// SetFilePointer takes a 64-bit distance as a signed low part and a high part passed in and
+// out by pointer. With the high part given, a low part of 0xFFFFFFFF is a real position (just
+// below every multiple of 4 GiB), so only the last error tells it from the failure value.
+bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
+                 std::uint64_t* newPosition) {
+  const auto bits = static_cast<std::uint64_t>(distance);
+  LONG high = static_cast<LONG>(static_cast<std::uint32_t>(bits >> 32));
+  const LONG low = static_cast<LONG>(static_cast<std::uint32_t>(bits));
+  const DWORD method = origin == Origin::Begin ? FILE_BEGIN : FILE_CURRENT;
+  // An error left over from an earlier call must not make a good move look failed.
+  SetLastError(NO_ERROR);
+  const DWORD resultLow = SetFilePointer(ToHandle(device), low, &high, method);
+  if (resultLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  if (newPosition != nullptr) {
+    *newPosition = static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32 | resultLow;
+  }
+  return true;
+}
+
+// Synchronous transfers, judged by their count alone: at the end of a disk a write may stop
+// part-way, and a failed call still says through the count how much reached the device.
+std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes) {
+  DWORD transferred = 0;
+  ReadFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
+  return transferred;
+}
+
+std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes) {
+  DWORD transferred = 0;
+  WriteFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
+  return transferred;
+}
+
+bool ControlLockVolume(const Device& device) { return SendControl(device, FSCTL_LOCK_VOLUME); }
+
+bool ControlDismountVolume(const Device& device) {
+  return SendControl(device, FSCTL_DISMOUNT_VOLUME);
+}
+
+bool ControlUnlockVolume(const Device& device) {
+  return SendControl(device, FSCTL_UNLOCK_VOLUME);
+}
+
+// Makes the disk driver re-read a partition table that a disk wipe has overwritten.
+bool ControlUpdateDiskProperties(const Device& device) {
+  return SendControl(device, IOCTL_DISK_UPDATE_PROPERTIES);
+}
+
+bool QueryVolumeDiskExtents(const Device& device, std::uint32_t* extentCount, DiskExtent* first) {
+  VOLUME_DISK_EXTENTS extents = {};
+  if (!QueryControl(device, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, &extents, sizeof extents)) {
+    return false;
+  }
+  if (extentCount != nullptr) *extentCount = extents.NumberOfDiskExtents;
+  if (first != nullptr) {
+    first->diskNumber = extents.Extents[0].DiskNumber;
+    first->startingOffset = extents.Extents[0].StartingOffset.QuadPart;
+    first->extentLength = extents.Extents[0].ExtentLength.QuadPart;
+  }
+  return true;
+}
+
+bool QueryDriveGeometry(const Device& device, DiskGeometry* geometry) {
+  DISK_GEOMETRY answer = {};
+  if (!QueryControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, &answer, sizeof answer)) return false;
+  if (geometry != nullptr) CopyGeometry(answer, geometry);
+  return true;
+}
+
+bool QueryDriveGeometryEx(const Device& device, DiskGeometry* geometry, std::uint64_t* diskSize) {
+  DISK_GEOMETRY_EX answer = {};
+  if (!QueryControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY_EX, &answer, sizeof answer)) {
+    return false;
+  }
+  if (geometry != nullptr) CopyGeometry(answer.Geometry, geometry);
+  if (diskSize != nullptr) *diskSize = static_cast<std::uint64_t>(answer.DiskSize.QuadPart);
+  return true;
+}
+
+bool QueryLengthInfo(const Device& device, std::uint64_t* length) {
+  GET_LENGTH_INFORMATION answer = {};
+  if (!QueryControl(device, IOCTL_DISK_GET_LENGTH_INFO, &answer, sizeof answer)) return false;
+  if (length != nullptr) *length = static_cast<std::uint64_t>(answer.Length.QuadPart);
+  return true;
+}
+
+}  // namespace platform

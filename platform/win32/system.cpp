@@ -1,0 +1,75 @@
+// The process and the system it runs on: platform family, error mode, clocks, the instance
+// mutex.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/unique_handle.h"
+
+namespace platform {
+
+namespace {
+// The size the program has always passed; GetVersionExA tells the A and the older structure
+// layouts apart by it.
+static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA of the A functions");
+
+// Instance mutexes stay open until the process ends: the name lives only as long as a handle
+// to it, and it is what tells a second copy that this one runs.
+std::vector<win32::UniqueHandle>& InstanceMutexes() {
+  static std::vector<win32::UniqueHandle> handles;
+  return handles;
+}
+}  // namespace
+
+// On failure dwPlatformId stays 0 (Win32s), which no caller takes for the NT family.
+std::uint32_t PlatformId() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = 148;
+  GetVersionExA(&info);
+  return info.dwPlatformId;
+}
+
+std::uint32_t ChangeErrorMode(std::uint32_t mode) { return SetErrorMode(mode); }
+
+LocalTime LocalTimeNow() {
+  SYSTEMTIME now = {};
+  GetLocalTime(&now);
+  LocalTime time;
+  time.hour = now.wHour;
+  time.minute = now.wMinute;
+  time.second = now.wSecond;
+  time.milliseconds = now.wMilliseconds;
+  return time;
+}
+
+bool PerformanceCounter(std::uint64_t* counter) {
+  LARGE_INTEGER value = {};
+  if (!QueryPerformanceCounter(&value)) return false;
+  if (counter != nullptr) *counter = static_cast<std::uint64_t>(value.QuadPart);
+  return true;
+}
+
+std::uint32_t TickCount() { return GetTickCount(); }
+
+void SleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
+
+// A name without "Global\" lives in this logon session's namespace, so one copy runs per
+// session. CreateMutexA hands back a handle also when the mutex exists and says so only
+// through the last error, which must be read before anything else can change it.
+bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
+  win32::UniqueHandle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
+  const DWORD error = GetLastError();
+  if (!mutex) return false;
+  if (alreadyExists != nullptr) *alreadyExists = error == ERROR_ALREADY_EXISTS;
+  InstanceMutexes().push_back(std::move(mutex));
+  return true;
+}
+
+// The real machine needs nothing loaded before the program starts.
+void Initialise(const std::string& /*executablePath*/) {}
+
+}  // namespace platform
