@@ -1,0 +1,35 @@
+// The refusals "Wipe it now" and "Resume" share: the running system's volume and disk, and a
+// removable disk, which is wiped by its volume instead.
+#include "app/commands.h"
+#include "app/log.h"
+#include "app/settings.h"
+#include "devices/inventory.h"
+
+namespace {
+
+void Refuse(const char* message) {
+  PlayCue(CueDing);
+  LogMessage(message);
+}
+
+}  // namespace
+
+bool SystemVolumeRefused(const std::string& volumeName) {
+  if (!IsSystemVolume(volumeName)) return false;
+  Refuse("It is current Windows drive, can not wipe.");
+  return true;
+}
+
+bool DiskRefused(std::int32_t diskNumber) {
+  // The removable test goes by the volumes of the drive table, which may be stale by now.
+  RefreshDriveList();
+  if (IsSystemDisk(diskNumber)) {
+    Refuse("Current Windows drive on the disk, can not wipe.");
+    return true;
+  }
+  if (IsRemovableDisk(diskNumber)) {
+    Refuse("It is removable drive, please wipe it in drive mode.");
+    return true;
+  }
+  return false;
+}
