@@ -2,7 +2,9 @@
 // interrupted run left at the start of the device.
 #include "resume/resume_command.h"
 
+#include "app/commands.h"
 #include "app/log.h"
+#include "app/progress_window.h"
 #include "app/settings.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
@@ -26,34 +28,11 @@ bool LoadResumePoint(const BreakpointTarget& target) {
   return true;
 }
 
-bool Confirmed(const std::string& what) {
-  const std::string text = "You have selected to continue wiping " + what + "\nAre you sure?";
+// target is what the question names: "drive E:" or "disk1".
+bool Confirmed(const std::string& target) {
   PlayCue(CueWarning);
-  return ui::ConfirmDialog("Confirm", ui::Icon::Stop, text) != ui::kDialogNo;
-}
-
-void HandOverToProgress() {
-  ui::ShowProgressWindow();
-  ui::HideMainWindow();
-  ui::SetShutdownBox(false);
-  ui::ProcessMessages();
-}
-
-// The format box only makes sense for a volume; a disk has no file system to restore.
-void ResetProgressWindow(bool formatBox) {
-  ui::SetProgressBar(0);
-  ui::SetFormatBox(formatBox, formatBox);
-  ui::SetProgressValue(ui::ProgressValue::Speed, "0 MB/S");
-  ui::SetProgressValue(ui::ProgressValue::Amount, "0 MB/0 MB");
-  ui::SetProgressValue(ui::ProgressValue::Elapsed, "0h0m0s");
-  ui::SetProgressValue(ui::ProgressValue::TimeLeft, "0h0m0s");
-}
-
-void ReturnFromRun(bool succeeded) {
-  ui::ProcessMessages();
-  ui::HideProgressWindow();
-  ui::ShowMainWindow();
-  PlayCue(succeeded ? CueFinish : CueDing);
+  return ui::ConfirmDialog("Confirm", ui::Icon::Stop,
+                           "You have selected to continue wiping " + target + "\nAre you sure?") != ui::kDialogNo;
 }
 
 // The windows switch for every confirmed resume; a record of an unknown method then starts
@@ -76,14 +55,9 @@ void ResumeDrive() {
   }
   const std::string rootPath = FieldText(DriveTable[SelectedDriveRow].RootPath);
   const std::string volumeName = VolumeName(rootPath);
-  if (IsSystemVolume(volumeName)) {
-    PlayCue(CueDing);
-    LogMessage("It is current Windows drive, can not wipe.");
-    return;
-  }
+  if (SystemVolumeRefused(volumeName)) return;
   if (!LoadResumePoint(BreakpointTarget{false, rootPath, 0})) return;
   if (!Confirmed("drive " + volumeName)) return;
-
   RunResumed(true, [&](int methodId) { return DriveWipeRun(volumeName, true, methodId); });
 }
 
@@ -93,21 +67,10 @@ void ResumeDisk() {
     return;
   }
   const std::int32_t diskNumber = DiskTable[SelectedDiskRow].DiskNumber;
-  // The removable test reads the volumes of the drive table, which may be stale.
-  RefreshDriveList();
-  if (IsSystemDisk(diskNumber)) {
-    PlayCue(CueDing);
-    LogMessage("Current Windows drive on the disk, can not wipe.");
-    return;
-  }
-  if (IsRemovableDisk(diskNumber)) {
-    PlayCue(CueDing);
-    LogMessage("It is removable drive, please wipe it in drive mode.");
-    return;
-  }
+  if (DiskRefused(diskNumber)) return;
   if (!LoadResumePoint(BreakpointTarget{true, "", diskNumber})) return;
+  // No blank before the number: "disk1" reads like the list's "Disk1".
   if (!Confirmed("disk" + std::to_string(diskNumber))) return;
-
   RunResumed(false, [&](int methodId) { return DiskWipeRun(diskNumber, true, methodId); });
 }
 
