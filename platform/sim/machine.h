@@ -71,6 +71,11 @@ bool ParseDescription(const std::string& json, Machine* machine, std::string* er
 // The built-in demo: disk 0 with C: (Windows), a fixed data disk 1 with D: and E:, a removable
 // USB stick as disk 2 with F:, images in imageFolder.
 Machine DemoMachine(const std::string& imageFolder);
+// The machine loaded now, as described (images are not read back into it).
+const Machine& CurrentMachine();
+// Why Initialise could not load the machine DUNMERE_MACHINE names (it then loaded the demo);
+// empty when nothing went wrong.
+const std::string& LoadProblem();
 
 // Writes a boot sector that makes the volume recognised with this file system and label.
 bool FormatVolume(char letter, const std::string& fileSystem, const std::string& label,
@@ -87,13 +92,15 @@ enum class Op {
   Open, Close, Seek, Read, Write, Lock, Dismount, Unlock, UpdateProperties, Extents, Geometry,
   GeometryEx, LengthInfo, DriveType, VolumeInfo, FreeSpace, WindowsDir, RunHidden, ShellOpen,
   ShellFormat, PlaySound, PowerOff, SectorLibrary, ErrorMode, WriteFile, ReadFile, RemoveFile,
+  ShutdownPrivilege,  // EnableShutdownPrivilege
 };
 struct Call {
   Op op;
   std::string path;          // device path, root path or file name; empty when none
   std::uint64_t offset = 0;  // Seek: the target position; Read/Write: the position before
   std::uint64_t bytes = 0;   // Read/Write: bytes asked; Open: the Access as a number
-  bool ok = true;            // what the call answered
+  bool ok = true;            // what the call answered; Read/Write: every byte asked was moved
+  std::uint64_t transferred = 0;  // Read/Write: bytes actually moved
 };
 const std::vector<Call>& Calls();
 void ClearCalls();

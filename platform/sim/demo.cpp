@@ -1,0 +1,161 @@
+// The demo's machine and the start of dunmere-sim.exe: a description named by DUNMERE_MACHINE,
+// or the built-in machine with three disks whose images live next to the executable.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/sim/state.h"
+
+namespace sim {
+namespace {
+
+constexpr std::uint64_t kMiB = detail::kMiB;
+// A USB stick's three passes over about 62 MiB take about 15 s at this pace.
+constexpr std::uint32_t kDemoWriteDelayMs = 80;
+
+// A file system keeps a little of its volume for itself; sizes stay whole 4 KiB clusters and
+// are not whole MiB, so a wipe of it ends with a tail.
+std::uint64_t UsableSize(std::uint64_t length) {
+  const std::uint64_t usable = length - length / 64;
+  return usable - usable % 4096;
+}
+
+Disk DemoDisk(int number, std::uint64_t size, const std::string& imageFolder) {
+  Disk disk;
+  disk.number = number;
+  disk.size = size;
+  disk.image =
+      (std::filesystem::path(imageFolder) / ("disk" + std::to_string(number) + ".img")).string();
+  return disk;
+}
+
+Volume DemoVolume(char letter, int disk, std::uint64_t offset, std::uint64_t length,
+                  const std::string& fileSystem, const std::string& label) {
+  Volume volume;
+  volume.letter = letter;
+  volume.disk = disk;
+  volume.offset = offset;
+  volume.length = length;
+  volume.fileSystem = fileSystem;
+  volume.label = label;
+  volume.fileSystemSize = UsableSize(length);
+  return volume;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char chunk[4096];
+  std::size_t got = 0;
+  text->clear();
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text->append(chunk, got);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
+// The path the program reports uses backslashes, as GetModuleFileNameA gives it. A host path
+// from a native run is shown the way Wine shows host paths: on drive Z:.
+void SplitExecutablePath(const std::string& path, std::string* windowsPath,
+                         std::string* hostFolder) {
+  if (path.find('\\') != std::string::npos || path.find('/') == std::string::npos) {
+    *windowsPath = path;
+    const std::size_t slash = path.rfind('\\');
+    *hostFolder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    return;
+  }
+  std::string windows = "Z:" + path;
+  for (char& c : windows) {
+    if (c == '/') c = '\\';
+  }
+  *windowsPath = windows;
+  const std::string folder = path.substr(0, path.rfind('/'));
+  *hostFolder = folder.empty() ? std::string("/") : folder;
+}
+
+// Images named relatively in a description are found next to the description.
+void ResolveImages(const std::string& descriptionPath, Machine* machine) {
+  const std::filesystem::path folder = std::filesystem::path(descriptionPath).parent_path();
+  for (Disk& disk : machine->disks) {
+    if (!disk.image.empty() && std::filesystem::path(disk.image).is_relative()) {
+      disk.image = (folder / disk.image).string();
+    }
+  }
+}
+
+bool LoadDescribed(const std::string& descriptionPath, const std::string& windowsPath,
+                   const std::string& hostFolder, std::string* problem) {
+  std::string text;
+  if (!ReadWholeFile(descriptionPath, &text)) {
+    *problem = descriptionPath + ": the machine description cannot be read";
+    return false;
+  }
+  Machine machine;
+  std::string error;
+  if (!ParseDescription(text, &machine, &error)) {
+    *problem = descriptionPath + ": " + error;
+    return false;
+  }
+  ResolveImages(descriptionPath, &machine);
+  machine.executablePath = windowsPath;
+  machine.hostFolder = hostFolder;
+  if (!Load(machine, &error)) {
+    *problem = descriptionPath + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+Machine DemoMachine(const std::string& imageFolder) {
+  Machine machine;
+  machine.windowsDirectory = "C:\\WINDOWS";
+  machine.disks.push_back(DemoDisk(0, 256 * kMiB, imageFolder));
+  machine.disks.push_back(DemoDisk(1, 192 * kMiB, imageFolder));
+  machine.disks.push_back(DemoDisk(2, 64 * kMiB, imageFolder));
+
+  machine.volumes.push_back(DemoVolume('C', 0, kMiB, 255 * kMiB, "NTFS", "System"));
+  machine.volumes.push_back(DemoVolume('D', 1, kMiB, 127 * kMiB, "NTFS", "Data"));
+  machine.volumes.push_back(DemoVolume('E', 1, 128 * kMiB, 64 * kMiB, "FAT32", "Backup"));
+  Volume stick = DemoVolume('F', 2, kMiB, 63 * kMiB, "FAT32", "USBSTICK");
+  stick.driveType = platform::kDriveRemovable;
+  machine.volumes.push_back(stick);
+
+  Volume cdrom;
+  cdrom.letter = 'G';
+  cdrom.driveType = platform::kDriveCdRom;
+  cdrom.hasMedium = false;
+  machine.volumes.push_back(cdrom);
+  return machine;
+}
+
+}  // namespace sim
+
+namespace platform {
+
+void Initialise(const std::string& executablePath) {
+  std::string windowsPath;
+  std::string hostFolder;
+  sim::SplitExecutablePath(executablePath, &windowsPath, &hostFolder);
+
+  std::string problem;
+  const char* described = std::getenv("DUNMERE_MACHINE");
+  if (described != nullptr && *described != '\0' &&
+      sim::LoadDescribed(described, windowsPath, hostFolder, &problem)) {
+    return;
+  }
+  sim::Machine demo =
+      sim::DemoMachine((std::filesystem::path(hostFolder) / "demo-machine").string());
+  demo.realClock = true;
+  demo.writeDelayMs = sim::kDemoWriteDelayMs;
+  demo.executablePath = windowsPath;
+  demo.hostFolder = hostFolder;
+  std::string demoProblem;
+  if (!sim::Load(demo, &demoProblem)) {
+    problem += (problem.empty() ? "" : "; ") + std::string("the demo machine: ") + demoProblem;
+  }
+  sim::detail::TheState().loadProblem = problem;
+}
+
+}  // namespace platform

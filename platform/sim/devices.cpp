@@ -1,0 +1,305 @@
+// Raw devices of the simulated machine: "\\.\X:" and "\\.\physicaldriveN" opened as handles
+// with their own positions, transfers clipped at the device's end as a real disk clips them,
+// and the device controls answered from the machine's description.
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/sim/state.h"
+
+namespace sim::detail {
+namespace {
+
+constexpr std::uint32_t kRemovableMedia = 11;  // MEDIA_TYPE RemovableMedia
+constexpr std::uint32_t kFixedMedia = 12;      // MEDIA_TYPE FixedMedia
+constexpr std::uint32_t kTracksPerCylinder = 255;
+constexpr std::uint32_t kSectorsPerTrack = 63;
+
+HandleState* FindHandle(platform::NativeHandle handle) {
+  auto found = TheState().handles.find(handle);
+  return found == TheState().handles.end() ? nullptr : &found->second;
+}
+
+std::string PathOf(platform::NativeHandle handle) {
+  const HandleState* state = FindHandle(handle);
+  return state == nullptr ? std::string() : state->path;
+}
+
+bool LockedByAnother(char letter, platform::NativeHandle self) {
+  const auto& locks = TheState().volumeLocks;
+  auto lock = locks.find(letter);
+  return lock != locks.end() && lock->second != self;
+}
+
+// Windows refuses to open a volume that another handle holds locked, and any device whose
+// medium is missing.
+bool Openable(const DeviceId& id) {
+  Region region;
+  if (!DeviceRegion(id, &region)) return false;
+  if (id.isDisk) return FindDisk(id.number)->openable;
+  const Volume* volume = FindVolume(id.letter);
+  return volume->openable && volume->hasMedium &&
+         !LockedByAnother(volume->letter, platform::kNoHandle);
+}
+
+// Logs a control sent to the handle and asks the fault hook. Null (the call answered as failed)
+// when the hook fails it or the handle is not open.
+HandleState* BeginControl(Op op, const platform::Device& device, std::size_t* record) {
+  *record = Record(op, PathOf(device.get()));
+  HandleState* handle = FindHandle(device.get());
+  if (FaultInjected(*record) || handle == nullptr) {
+    Answer(*record, false);
+    return nullptr;
+  }
+  return handle;
+}
+
+bool Finish(std::size_t record, bool ok) {
+  Answer(record, ok);
+  return ok;
+}
+
+// The disk a handle's geometry comes from: the disk itself, or the one holding the volume.
+const Disk* DiskBehind(const HandleState& handle) {
+  if (handle.device.isDisk) return FindDisk(handle.device.number);
+  const Volume* volume = FindVolume(handle.device.letter);
+  return volume == nullptr ? nullptr : FindDisk(volume->disk);
+}
+
+bool RemovableDisk(int number) {
+  for (const Volume& volume : TheState().machine.volumes) {
+    if (volume.disk == number && volume.driveType == platform::kDriveRemovable) return true;
+  }
+  return false;
+}
+
+bool FillGeometry(const Disk& disk, platform::DiskGeometry* geometry) {
+  if (geometry == nullptr) return false;
+  geometry->bytesPerSector = disk.bytesPerSector;
+  geometry->sectorsPerTrack = kSectorsPerTrack;
+  geometry->tracksPerCylinder = kTracksPerCylinder;
+  geometry->cylinders = static_cast<std::int64_t>(
+      disk.size / (std::uint64_t{kTracksPerCylinder} * kSectorsPerTrack * disk.bytesPerSector));
+  geometry->mediaType = RemovableDisk(disk.number) ? kRemovableMedia : kFixedMedia;
+  return true;
+}
+
+// The demo's pacing: a real sleep, so a wipe of a small image lasts long enough to watch.
+void DelayWrite(std::size_t bytes) {
+  const std::uint32_t perMiB = TheState().machine.writeDelayMs;
+  if (perMiB == 0 || bytes == 0) return;
+  const auto micros = static_cast<long long>(
+      static_cast<double>(perMiB) * 1000.0 * static_cast<double>(bytes) / kMiB);
+  std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
+std::size_t AllowedBytes(const HandleState& handle, std::size_t bytes) {
+  const std::uint64_t block = handle.position / kMiB;
+  for (const WriteFault& fault : TheState().writeFaults) {
+    if (SameDevice(fault.device, handle.device) && block >= fault.firstBlock &&
+        block - fault.firstBlock < fault.count) {
+      bytes = std::min<std::size_t>(bytes, fault.transferred);
+    }
+  }
+  return bytes;
+}
+
+}  // namespace
+}  // namespace sim::detail
+
+namespace platform {
+
+using namespace sim::detail;
+using sim::Op;
+
+Device OpenDevice(const std::string& path, Access access) {
+  const std::size_t record = Record(Op::Open, path, 0, static_cast<std::uint64_t>(access));
+  DeviceId id;
+  if (FaultInjected(record) || !ParseDevicePath(path, &id) || !Openable(id)) {
+    Answer(record, false);
+    return Device();
+  }
+  State& state = TheState();
+  const NativeHandle handle = state.nextHandle++;
+  HandleState& open = state.handles[handle];
+  open.path = path;
+  open.device = id;
+  open.access = access;
+  return Device(handle);
+}
+
+// A close the hook fails still gives the slot back: CloseHandle only fails for a handle that
+// was not open, and a test that injects it should not see a leak it did not make.
+void CloseNative(NativeHandle handle) {
+  const std::size_t record = Record(Op::Close, PathOf(handle));
+  const bool injected = FaultInjected(record);
+  State& state = TheState();
+  auto open = state.handles.find(handle);
+  if (open == state.handles.end()) {
+    Answer(record, false);
+    return;
+  }
+  if (!open->second.device.isDisk) {
+    auto lock = state.volumeLocks.find(open->second.device.letter);
+    if (lock != state.volumeLocks.end() && lock->second == handle) state.volumeLocks.erase(lock);
+  }
+  state.handles.erase(open);
+  Answer(record, !injected);
+}
+
+bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
+                 std::uint64_t* newPosition) {
+  HandleState* handle = FindHandle(device.get());
+  const std::uint64_t base = origin == Origin::Begin || handle == nullptr ? 0 : handle->position;
+  // Windows keeps positions as signed 64-bit numbers: a move before byte 0 or past 2^63 fails.
+  bool valid = true;
+  std::uint64_t target = 0;
+  if (distance < 0) {
+    const std::uint64_t back = 0 - static_cast<std::uint64_t>(distance);
+    valid = back <= base;
+    target = valid ? base - back : 0;
+  } else {
+    target = base + static_cast<std::uint64_t>(distance);
+    valid = target >= base && target <= static_cast<std::uint64_t>(INT64_MAX);
+  }
+  const std::size_t record = Record(Op::Seek, PathOf(device.get()), target);
+  if (FaultInjected(record) || handle == nullptr || !valid) {
+    Answer(record, false);
+    return false;
+  }
+  handle->position = target;
+  if (newPosition != nullptr) *newPosition = target;
+  return true;
+}
+
+std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes) {
+  HandleState* handle = FindHandle(device.get());
+  const std::size_t record =
+      Record(Op::Read, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
+  Region region;
+  if (FaultInjected(record) || handle == nullptr || handle->access == Access::QueryOnly ||
+      !DeviceRegion(handle->device, &region)) {
+    AnswerTransfer(record, bytes, 0);
+    return 0;
+  }
+  const std::size_t got = ReadRegion(region, handle->position, buffer, bytes);
+  handle->position += got;
+  AnswerTransfer(record, bytes, got);
+  return static_cast<std::uint32_t>(got);
+}
+
+std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes) {
+  HandleState* handle = FindHandle(device.get());
+  const std::size_t record =
+      Record(Op::Write, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
+  Region region;
+  if (FaultInjected(record) || handle == nullptr || handle->access != Access::ReadWrite ||
+      !DeviceRegion(handle->device, &region)) {
+    AnswerTransfer(record, bytes, 0);
+    return 0;
+  }
+  const std::size_t put =
+      WriteRegion(region, handle->position, buffer, AllowedBytes(*handle, bytes));
+  handle->position += put;
+  DelayWrite(put);
+  AnswerTransfer(record, bytes, put);
+  return static_cast<std::uint32_t>(put);
+}
+
+bool ControlLockVolume(const Device& device) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Lock, device, &record);
+  if (handle == nullptr) return false;
+  if (handle->device.isDisk) return Finish(record, true);
+  const sim::Volume* volume = FindVolume(handle->device.letter);
+  if (volume->lock != sim::LockBehaviour::Locks ||
+      LockedByAnother(volume->letter, device.get())) {
+    return Finish(record, false);
+  }
+  TheState().volumeLocks[volume->letter] = device.get();
+  return Finish(record, true);
+}
+
+bool ControlDismountVolume(const Device& device) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Dismount, device, &record);
+  if (handle == nullptr) return false;
+  if (handle->device.isDisk) return Finish(record, true);
+  return Finish(record, FindVolume(handle->device.letter)->lock != sim::LockBehaviour::Refuses);
+}
+
+// Windows answers ERROR_NOT_LOCKED for a handle that holds no lock.
+bool ControlUnlockVolume(const Device& device) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Unlock, device, &record);
+  if (handle == nullptr) return false;
+  if (handle->device.isDisk) return Finish(record, false);
+  auto& locks = TheState().volumeLocks;
+  auto lock = locks.find(handle->device.letter);
+  if (lock == locks.end() || lock->second != device.get()) return Finish(record, false);
+  locks.erase(lock);
+  return Finish(record, true);
+}
+
+bool ControlUpdateDiskProperties(const Device& device) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::UpdateProperties, device, &record);
+  if (handle == nullptr) return false;
+  return Finish(record, handle->device.isDisk);
+}
+
+bool QueryVolumeDiskExtents(const Device& device, std::uint32_t* extentCount, DiskExtent* first) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Extents, device, &record);
+  if (handle == nullptr) return false;
+  // A physical disk is no volume; a volume over two disks does not fit one extent.
+  const sim::Volume* volume = handle->device.isDisk ? nullptr : FindVolume(handle->device.letter);
+  if (volume == nullptr || volume->extentsFail || volume->secondDisk >= 0 || volume->disk < 0) {
+    return Finish(record, false);
+  }
+  if (extentCount != nullptr) *extentCount = 1;
+  if (first != nullptr) {
+    first->diskNumber = static_cast<std::uint32_t>(volume->disk);
+    first->startingOffset = static_cast<std::int64_t>(volume->offset);
+    first->extentLength = static_cast<std::int64_t>(volume->length);
+  }
+  return Finish(record, true);
+}
+
+bool QueryDriveGeometry(const Device& device, DiskGeometry* geometry) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Geometry, device, &record);
+  if (handle == nullptr) return false;
+  const sim::Disk* disk = DiskBehind(*handle);
+  return Finish(record, disk != nullptr && !disk->geometryFails && FillGeometry(*disk, geometry));
+}
+
+bool QueryDriveGeometryEx(const Device& device, DiskGeometry* geometry, std::uint64_t* diskSize) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::GeometryEx, device, &record);
+  if (handle == nullptr) return false;
+  const sim::Disk* disk = DiskBehind(*handle);
+  if (disk == nullptr || disk->geometryExFails || !FillGeometry(*disk, geometry)) {
+    return Finish(record, false);
+  }
+  if (diskSize != nullptr) *diskSize = disk->size;
+  return Finish(record, true);
+}
+
+bool QueryLengthInfo(const Device& device, std::uint64_t* length) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::LengthInfo, device, &record);
+  if (handle == nullptr) return false;
+  Region region;
+  if (!DeviceRegion(handle->device, &region)) return Finish(record, false);
+  if (length != nullptr) *length = region.length;
+  return Finish(record, true);
+}
+
+}  // namespace platform
+
+namespace sim {
+
+int OpenHandles() { return static_cast<int>(detail::TheState().handles.size()); }
+
+}  // namespace sim

@@ -1,0 +1,221 @@
+// The machine as a whole: loading a description into disks with backing stores, finding disks
+// and volumes, the regions device paths stand for, and the test's direct view of the bytes.
+#include <algorithm>
+#include <cctype>
+
+#include "platform/sim/state.h"
+
+namespace sim::detail {
+
+State& TheState() {
+  static State state;
+  return state;
+}
+
+char UpperLetter(char letter) {
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+const Disk* FindDisk(int number) {
+  for (const Disk& disk : TheState().machine.disks) {
+    if (disk.number == number) return &disk;
+  }
+  return nullptr;
+}
+
+const Volume* FindVolume(char letter) {
+  const char upper = UpperLetter(letter);
+  for (const Volume& volume : TheState().machine.volumes) {
+    if (volume.letter == upper) return &volume;
+  }
+  return nullptr;
+}
+
+bool SameDevice(const DeviceId& a, const DeviceId& b) {
+  return a.isDisk == b.isDisk && (a.isDisk ? a.number == b.number : a.letter == b.letter);
+}
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::string& text, std::size_t at, const std::string& word) {
+  if (text.size() < at + word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseDevicePath(const std::string& path, DeviceId* id) {
+  static const std::string kPrefix = "\\\\.\\";
+  if (path.compare(0, kPrefix.size(), kPrefix) != 0) return false;
+  const std::size_t at = kPrefix.size();
+  if (path.size() == at + 2 && path[at + 1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(path[at]))) {
+    *id = DeviceId{};
+    id->letter = UpperLetter(path[at]);
+    return true;
+  }
+  static const std::string kDisk = "physicaldrive";
+  if (!StartsWithIgnoringCase(path, at, kDisk)) return false;
+  const std::string digits = path.substr(at + kDisk.size());
+  if (digits.empty() || digits.size() > 2 || (digits.size() == 2 && digits[0] == '0')) {
+    return false;
+  }
+  if (!std::all_of(digits.begin(), digits.end(),
+                   [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
+    return false;
+  }
+  *id = DeviceId{};
+  id->isDisk = true;
+  id->number = std::stoi(digits);
+  return true;
+}
+
+bool DeviceRegion(const DeviceId& id, Region* region) {
+  State& state = TheState();
+  int diskNumber = id.number;
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+  if (!id.isDisk) {
+    const Volume* volume = FindVolume(id.letter);
+    if (volume == nullptr || volume->disk < 0) return false;
+    diskNumber = volume->disk;
+    offset = volume->offset;
+    length = volume->length;
+  }
+  auto store = state.stores.find(diskNumber);
+  if (store == state.stores.end()) return false;
+  region->store = store->second.get();
+  region->offset = offset;
+  region->length = id.isDisk ? store->second->size() : length;
+  return true;
+}
+
+std::size_t ReadRegion(const Region& region, std::uint64_t position, void* out,
+                       std::size_t bytes) {
+  if (position >= region.length) return 0;
+  const std::uint64_t room = region.length - position;
+  if (bytes > room) bytes = static_cast<std::size_t>(room);
+  return region.store->Read(region.offset + position, out, bytes);
+}
+
+std::size_t WriteRegion(const Region& region, std::uint64_t position, const void* in,
+                        std::size_t bytes) {
+  if (position >= region.length) return 0;
+  const std::uint64_t room = region.length - position;
+  if (bytes > room) bytes = static_cast<std::size_t>(room);
+  return region.store->Write(region.offset + position, in, bytes);
+}
+
+}  // namespace sim::detail
+
+namespace sim {
+
+using namespace detail;
+
+bool Load(const Machine& description, std::string* error) {
+  std::string problem;
+  if (!CheckMachine(description, &problem)) {
+    if (error != nullptr) *error = problem;
+    return false;
+  }
+  Machine machine = description;
+  for (Volume& volume : machine.volumes) volume.letter = UpperLetter(volume.letter);
+
+  // The new stores are opened before the old machine goes, so a failure leaves it in place.
+  std::map<int, std::unique_ptr<BackingStore>> stores;
+  std::set<int> newDisks;
+  for (const Disk& disk : machine.disks) {
+    bool created = true;
+    if (disk.image.empty()) {
+      stores[disk.number] = MakeMemoryStore(disk.size);
+    } else {
+      stores[disk.number] = OpenImageStore(disk.image, disk.size, &created, &problem);
+      if (!stores[disk.number]) {
+        if (error != nullptr) *error = "disk " + std::to_string(disk.number) + ": " + problem;
+        return false;
+      }
+    }
+    if (created) newDisks.insert(disk.number);
+  }
+
+  State& state = TheState();
+  state = State{};
+  state.machine = std::move(machine);
+  state.stores = std::move(stores);
+  for (const Volume& volume : state.machine.volumes) {
+    if (volume.fileSystem.empty() || newDisks.count(volume.disk) == 0) continue;
+    if (!WriteBootSector(volume, volume.fileSystem, volume.label, FormattedSize(volume))) {
+      if (error != nullptr) {
+        *error = std::string("volume ") + volume.letter + ": the boot sector could not be written";
+      }
+      return false;
+    }
+  }
+  return true;
+}
+
+const Machine& CurrentMachine() { return TheState().machine; }
+
+const std::string& LoadProblem() { return TheState().loadProblem; }
+
+bool FormatVolume(char letter, const std::string& fileSystem, const std::string& label,
+                  std::uint64_t fileSystemSize) {
+  const Volume* volume = FindVolume(letter);
+  if (volume == nullptr || volume->disk < 0) return false;
+  if (fileSystemSize == 0) fileSystemSize = volume->length;
+  TheState().pendingFormats.erase(volume->letter);
+  return WriteBootSector(*volume, fileSystem, label, fileSystemSize);
+}
+
+namespace {
+
+std::vector<std::uint8_t> ReadDevice(const DeviceId& id, std::uint64_t offset, std::size_t bytes) {
+  Region region;
+  if (!DeviceRegion(id, &region) || offset >= region.length) return {};
+  std::vector<std::uint8_t> data(
+      static_cast<std::size_t>(std::min<std::uint64_t>(bytes, region.length - offset)));
+  data.resize(ReadRegion(region, offset, data.data(), data.size()));
+  return data;
+}
+
+bool WriteDevice(const DeviceId& id, std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
+  Region region;
+  if (!DeviceRegion(id, &region)) return false;
+  return WriteRegion(region, offset, bytes.data(), bytes.size()) == bytes.size();
+}
+
+DeviceId DiskId(int disk) {
+  DeviceId id;
+  id.isDisk = true;
+  id.number = disk;
+  return id;
+}
+
+DeviceId VolumeId(char letter) {
+  DeviceId id;
+  id.letter = UpperLetter(letter);
+  return id;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> ReadDisk(int disk, std::uint64_t offset, std::size_t bytes) {
+  return ReadDevice(DiskId(disk), offset, bytes);
+}
+
+bool WriteDisk(int disk, std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
+  return WriteDevice(DiskId(disk), offset, bytes);
+}
+
+std::vector<std::uint8_t> ReadVolume(char letter, std::uint64_t offset, std::size_t bytes) {
+  return ReadDevice(VolumeId(letter), offset, bytes);
+}
+
+bool WriteVolume(char letter, std::uint64_t offset, const std::vector<std::uint8_t>& bytes) {
+  return WriteDevice(VolumeId(letter), offset, bytes);
+}
+
+}  // namespace sim

@@ -1,0 +1,171 @@
+#pragma once
+// Internals shared by the files of the simulated machine. Nothing outside platform/sim includes
+// this header: tests and the demo use machine.h, the program uses platform.h.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/machine.h"
+
+namespace sim::detail {
+
+inline constexpr std::uint64_t kMiB = 1048576;
+inline constexpr std::size_t kSectorBytes = 512;
+
+// ---- Backing stores ---------------------------------------------------------------------------
+
+// The bytes of one disk: an image file on the host or sparse memory. Transfers are clipped at
+// the store's end and return the number of bytes moved.
+class BackingStore {
+ public:
+  explicit BackingStore(std::uint64_t size) : size_(size) {}
+  virtual ~BackingStore() = default;
+  BackingStore(const BackingStore&) = delete;
+  BackingStore& operator=(const BackingStore&) = delete;
+
+  std::uint64_t size() const { return size_; }
+  std::size_t Read(std::uint64_t offset, void* out, std::size_t bytes);
+  std::size_t Write(std::uint64_t offset, const void* in, std::size_t bytes);
+
+ protected:
+  // Called with offset + bytes inside the store.
+  virtual std::size_t ReadInside(std::uint64_t offset, void* out, std::size_t bytes) = 0;
+  virtual std::size_t WriteInside(std::uint64_t offset, const void* in, std::size_t bytes) = 0;
+
+ private:
+  std::uint64_t size_;
+};
+
+std::unique_ptr<BackingStore> MakeMemoryStore(std::uint64_t size);
+// Opens the image file, creating it sparse when it is missing (*created says so) and growing a
+// shorter one to size. Null and a message in *error when the file cannot be used.
+std::unique_ptr<BackingStore> OpenImageStore(const std::string& path, std::uint64_t size,
+                                             bool* created, std::string* error);
+
+// ---- Devices ----------------------------------------------------------------------------------
+
+// What a device path names: physical disk `number`, or the volume of drive `letter`.
+struct DeviceId {
+  bool isDisk = false;
+  int number = -1;
+  char letter = 0;
+};
+bool SameDevice(const DeviceId& a, const DeviceId& b);
+// "\\.\X:" and "\\.\physicaldriveN", both case-insensitive; N is 0 to 99 without leading zeros.
+bool ParseDevicePath(const std::string& path, DeviceId* id);
+
+// The bytes a device covers: [offset, offset + length) of its disk's store.
+struct Region {
+  BackingStore* store = nullptr;
+  std::uint64_t offset = 0;
+  std::uint64_t length = 0;
+};
+bool DeviceRegion(const DeviceId& id, Region* region);  // false when it has no backing store
+std::size_t ReadRegion(const Region& region, std::uint64_t position, void* out, std::size_t bytes);
+std::size_t WriteRegion(const Region& region, std::uint64_t position, const void* in,
+                        std::size_t bytes);
+
+struct HandleState {
+  std::string path;  // as the program passed it to OpenDevice
+  DeviceId device;
+  platform::Access access = platform::Access::QueryOnly;
+  std::uint64_t position = 0;
+};
+
+const Disk* FindDisk(int number);
+const Volume* FindVolume(char letter);  // any case
+char UpperLetter(char letter);
+
+// ---- Boot sectors -----------------------------------------------------------------------------
+
+struct BootInfo {
+  std::string fileSystem;
+  std::string label;
+  std::uint64_t fileSystemSize = 0;
+};
+bool KnownFileSystem(const std::string& fileSystem);  // exact spelling
+// Upper-case spellings as FORMAT accepts them ("fat32", "EXFAT") to the spelling Windows reports.
+bool CanonicalFileSystem(const std::string& name, std::string* canonical);
+// One 512-byte sector; empty when the file system is not known.
+std::vector<std::uint8_t> MakeBootSector(const std::string& fileSystem, const std::string& label,
+                                         std::uint64_t fileSystemSize);
+bool RecogniseBootSector(const std::uint8_t* sector, BootInfo* info);
+// What Windows would mount on the volume now: from its boot sector, or from the description for
+// a volume without a disk. False when it has no medium or nothing is recognised.
+bool MountedFileSystem(const Volume& volume, BootInfo* info);
+// The file-system size a format gives the volume.
+std::uint64_t FormattedSize(const Volume& volume);
+bool WriteBootSector(const Volume& volume, const std::string& fileSystem, const std::string& label,
+                     std::uint64_t fileSystemSize);
+
+// ---- Host files next to the executable ----------------------------------------------------------
+
+// "C:\Program Files\Dunmere\dunmere.exe" gives "C:\Program Files\Dunmere".
+std::string ExecutableFolder();
+// A path inside the executable's folder to the same name inside machine.hostFolder.
+bool MapToHost(const std::string& windowsPath, std::string* hostPath);
+bool ReadHostFile(const std::string& hostPath, std::size_t maxBytes,
+                  std::vector<std::uint8_t>* bytes);
+
+// ---- Checking a machine ------------------------------------------------------------------------
+
+// Every rule a machine must follow, with messages that name the field ("volumes[1].offset").
+bool CheckMachine(const Machine& machine, std::string* error);
+
+// ---- The state ---------------------------------------------------------------------------------
+
+struct WriteFault {
+  DeviceId device;
+  std::uint64_t firstBlock = 0;
+  std::uint64_t count = 0;
+  std::uint32_t transferred = 0;
+};
+
+struct PendingFormat {
+  std::string fileSystem;
+  std::string label;
+  int pollsLeft = 0;
+};
+
+// Uptime at the start: an hour after boot, so the tick count is not near zero.
+inline constexpr std::uint64_t kStartUptimeMs = 3600000;
+
+struct State {
+  Machine machine;
+  std::map<int, std::unique_ptr<BackingStore>> stores;  // by disk number
+  std::map<platform::NativeHandle, HandleState> handles;
+  platform::NativeHandle nextHandle = 1;
+  std::map<char, platform::NativeHandle> volumeLocks;  // letter: the handle that locked it
+  std::vector<Call> calls;
+  std::function<bool(const Call&)> faultHook;
+  std::vector<WriteFault> writeFaults;
+  std::uint64_t clockMs = 0;  // virtual local time, milliseconds since midnight
+  std::uint32_t clockStepPerQuery = 0;
+  std::uint64_t uptimeMs = kStartUptimeMs;  // virtual time since boot
+  std::uint64_t counterQueries = 0;
+  std::uint32_t errorMode = 0;
+  std::set<std::string> heldMutexes;     // held by another process
+  std::set<std::string> createdMutexes;  // created by this process
+  std::map<char, PendingFormat> pendingFormats;
+  std::string loadProblem;
+};
+State& TheState();
+
+// ---- Recording calls ---------------------------------------------------------------------------
+
+// Appends the call to the log, then asks the fault hook. The returned index lets the call
+// write its answer into the record once it knows it.
+std::size_t Record(Op op, const std::string& path, std::uint64_t offset = 0,
+                   std::uint64_t bytes = 0);
+bool FaultInjected(std::size_t record);
+void Answer(std::size_t record, bool ok);
+void AnswerTransfer(std::size_t record, std::uint64_t asked, std::uint64_t transferred);
+
+}  // namespace sim::detail

@@ -1,0 +1,144 @@
+// Process and system services: the platform family, the error mode, the clocks and the named
+// mutex. The clock is virtual unless the machine asks for the host's (the demo), so tests can
+// set the time of day and let sleeps pass instantly.
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include "platform/sim/state.h"
+
+namespace sim::detail {
+namespace {
+
+constexpr std::uint64_t kDayMs = 24ULL * 60 * 60 * 1000;
+constexpr std::uint64_t kCounterPerMs = 10000;  // a 10 MHz performance counter
+
+void Advance(std::uint64_t milliseconds) {
+  State& state = TheState();
+  state.clockMs = (state.clockMs + milliseconds) % kDayMs;
+  state.uptimeMs += milliseconds;
+}
+
+platform::LocalTime HostLocalTime() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
+  platform::LocalTime local;
+  if (const std::tm* parts = std::localtime(&seconds)) {
+    local.hour = parts->tm_hour;
+    local.minute = parts->tm_min;
+    local.second = parts->tm_sec;
+  }
+  local.milliseconds = static_cast<int>(ms.count() % 1000);
+  return local;
+}
+
+std::uint64_t HostSteadyTicks() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+}  // namespace
+}  // namespace sim::detail
+
+namespace platform {
+
+using namespace sim::detail;
+using sim::Op;
+
+std::uint32_t PlatformId() { return TheState().machine.platformId; }
+
+std::uint32_t ChangeErrorMode(std::uint32_t mode) {
+  State& state = TheState();
+  const std::size_t record = Record(Op::ErrorMode, std::string(), 0, mode);
+  const std::uint32_t previous = state.errorMode;
+  // SetErrorMode cannot fail; an injected fault leaves the mode as it was.
+  if (FaultInjected(record)) {
+    Answer(record, false);
+  } else {
+    state.errorMode = mode;
+  }
+  return previous;
+}
+
+LocalTime LocalTimeNow() {
+  State& state = TheState();
+  if (state.machine.realClock) return HostLocalTime();
+  LocalTime local;
+  local.hour = static_cast<int>(state.clockMs / 3600000);
+  local.minute = static_cast<int>(state.clockMs / 60000 % 60);
+  local.second = static_cast<int>(state.clockMs / 1000 % 60);
+  local.milliseconds = static_cast<int>(state.clockMs % 1000);
+  Advance(state.clockStepPerQuery);
+  return local;
+}
+
+bool PerformanceCounter(std::uint64_t* counter) {
+  State& state = TheState();
+  if (!state.machine.performanceCounter) return false;
+  std::uint64_t value = 0;
+  if (state.machine.realClock) {
+    value = HostSteadyTicks() / 100;
+  } else {
+    // Moves with the virtual clock and by one tick per query, so no two queries agree.
+    value = state.uptimeMs * kCounterPerMs + ++state.counterQueries;
+  }
+  if (counter != nullptr) *counter = value;
+  return true;
+}
+
+std::uint32_t TickCount() {
+  State& state = TheState();
+  if (state.machine.realClock) return static_cast<std::uint32_t>(HostSteadyTicks() / 1000000);
+  return static_cast<std::uint32_t>(state.uptimeMs);
+}
+
+void SleepMs(std::uint32_t milliseconds) {
+  if (TheState().machine.realClock) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  } else {
+    Advance(milliseconds);
+  }
+}
+
+bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
+  State& state = TheState();
+  // Kernel object names are case-sensitive.
+  const bool exists = state.heldMutexes.count(name) != 0 || state.createdMutexes.count(name) != 0;
+  state.createdMutexes.insert(name);
+  if (alreadyExists != nullptr) *alreadyExists = exists;
+  return true;
+}
+
+}  // namespace platform
+
+namespace sim {
+
+using namespace detail;
+
+void SetClock(int hour, int minute, int second, int milliseconds) {
+  const long long ms = ((static_cast<long long>(hour) * 60 + minute) * 60 + second) * 1000LL +
+                       milliseconds;
+  const long long day = static_cast<long long>(kDayMs);
+  TheState().clockMs = static_cast<std::uint64_t>(((ms % day) + day) % day);
+}
+
+void AdvanceClock(std::uint32_t milliseconds) { Advance(milliseconds); }
+
+void SetClockStepPerQuery(std::uint32_t milliseconds) {
+  TheState().clockStepPerQuery = milliseconds;
+}
+
+void SetPlatformId(std::uint32_t id) { TheState().machine.platformId = id; }
+
+bool MutexHeld(const std::string& name) {
+  const State& state = TheState();
+  return state.heldMutexes.count(name) != 0 || state.createdMutexes.count(name) != 0;
+}
+
+void HoldMutex(const std::string& name) { TheState().heldMutexes.insert(name); }
+
+std::uint32_t ErrorMode() { return TheState().errorMode; }
+
+}  // namespace sim
