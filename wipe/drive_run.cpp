@@ -1,0 +1,95 @@
+// DriveWipeRun: one volume, from its byte 0 over its whole device length, through the handle
+// that LockVolume keeps.
+#include <cstring>
+
+#include "app/log.h"
+#include "app/main_window.h"
+#include "devices/tables.h"
+#include "devices/volume_locking.h"
+#include "postwipe/postwipe.h"
+#include "resume/breakpoint.h"
+#include "ui/ui.h"
+#include "wipe/engine.h"
+#include "wipe/pass_buffer.h"
+#include "wipe/runs.h"
+
+namespace {
+
+DriveRecord* SelectedDriveRecord() {
+  if (SelectedDriveRow < 0 || SelectedDriveRow >= kDriveTableSize) {
+    LogMessage("Please choose the drive first.");
+    return nullptr;
+  }
+  return &DriveTable[SelectedDriveRow];
+}
+
+// The file system may end before the volume does (its size is what the inventory shows), so a
+// fresh run overwrites the device's whole length, and only falls back to the file system's
+// size when the volume will not tell its length.
+std::uint64_t WholeVolumeLength(const DriveRecord& record) {
+  std::uint64_t length = 0;
+  if (platform::QueryLengthInfo(LockedVolumeHandle, &length) && length != 0) return length;
+  return record.Capacity;
+}
+
+WipeTarget DriveTarget(const std::string& volumeName, bool resume, DriveRecord* record) {
+  WipeTarget target{&LockedVolumeHandle, "  Wiping drive " + volumeName, &record->CapacityText, 0, 0};
+  if (resume) {
+    target.blockCount = ResumePoint.BlockCount;
+    target.tailBytes = ResumePoint.TailBytes;
+    std::memcpy(record->CapacityText, ResumePoint.CapacityText, sizeof record->CapacityText);
+  } else {
+    SplitIntoBlocks(WholeVolumeLength(*record), &target.blockCount, &target.tailBytes);
+  }
+  return target;
+}
+
+void FormatAfterWipe(const std::string& volumeName, int methodId) {
+  if (!ui::FormatBoxChecked()) return;
+  ui::SetProgressCaption(methodId == 0 ? "Formatting drive . . ." : "  Formatting drive . . .");
+  FormatDrive(volumeName, kFormatCommandLineMode);
+}
+
+bool FinishDriveRun(const std::string& volumeName, int methodId, const RunReport& report) {
+  switch (report.outcome) {
+    case RunOutcome::Cancelled:
+      // The record stays on the volume, so the wipe can be resumed.
+      LogMessage("User canceled.");
+      UnlockVolume();
+      RefreshBothLists();
+      return false;
+    case RunOutcome::Failed:
+      UnlockVolume();
+      LogWipeAborted();
+      RefreshBothLists();
+      return false;
+    case RunOutcome::Succeeded:
+      break;
+  }
+  RemoveBreakpoint(LockedVolumeHandle);
+  UnlockVolume();
+  LogMessage(SuccessLine("Drive " + volumeName, report.unwrittenBytes));
+  FormatAfterWipe(volumeName, methodId);
+  RefreshBothLists();
+  if (ui::ShutdownBoxChecked()) ShutdownComputer();
+  return true;
+}
+
+}  // namespace
+
+bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId) {
+  CancelRequested = false;
+  const WipeMethod* method = MethodOfRun(methodId);
+  DriveRecord* record = SelectedDriveRecord();
+  if (method == nullptr || record == nullptr) return false;
+  BlockBuffer buffer = AllocateBlockBuffer();
+  if (!buffer) {
+    LogMessage("Apply memory error!");
+    return false;
+  }
+  if (!LockVolume(volumeName)) return false;
+  const WipeTarget target = DriveTarget(volumeName, resume, record);
+  const RunReport report = WritePasses(*method, target, StartOfRun(resume, *method), buffer.get());
+  buffer.reset();
+  return FinishDriveRun(volumeName, methodId, report);
+}

@@ -1,0 +1,219 @@
+#include "wipe/engine.h"
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+#include "app/log.h"
+#include "app/main_window.h"
+#include "devices/inventory.h"
+#include "devices/text_field.h"
+#include "resume/breakpoint.h"
+#include "ui/ui.h"
+#include "wipe/pass_buffer.h"
+#include "wipe/progress.h"
+
+namespace {
+
+constexpr std::uint32_t kMaxConsecutiveFailures = 10;
+constexpr std::uint32_t kPassPauseMs = 1000;
+
+// F, the consecutive failed block writes (never reset between passes), and what was left
+// unwritten, so that a successful run can say so.
+struct WriteFailures {
+  std::uint32_t consecutive = 0;
+  std::vector<std::uint32_t> passBlocks;  // failed blocks of the current pass, ascending
+  std::vector<std::uint32_t> runBlocks;   // blocks that failed in any finished pass
+  std::uint32_t tailShortfall = 0;        // largest unwritten part of a tail
+
+  bool Exceeded() const { return consecutive > kMaxConsecutiveFailures; }
+  void Abort() { consecutive = kMaxConsecutiveFailures + 1; }
+  void EndPass() {
+    std::vector<std::uint32_t> merged;
+    std::set_union(runBlocks.begin(), runBlocks.end(), passBlocks.begin(), passBlocks.end(),
+                   std::back_inserter(merged));
+    runBlocks.swap(merged);
+    passBlocks.clear();
+  }
+  std::uint64_t UnwrittenBytes() const {
+    return static_cast<std::uint64_t>(runBlocks.size()) * kBlockSize + tailShortfall;
+  }
+};
+
+// The inputs of one run that every pass reads.
+struct RunInputs {
+  const WipeMethod& method;
+  const WipeTarget& target;
+  const RunStart& start;
+  std::uint8_t* buffer;
+};
+
+// Checkpoints of one pass: interval I and counter j.
+struct Checkpoints {
+  std::uint32_t interval;
+  std::uint32_t counter = 0;
+};
+
+std::uint32_t CheckpointInterval(std::uint32_t blockCount) {
+  return blockCount / 20 == 0 ? 1 : blockCount / 20;
+}
+
+bool ResumableChecked() { return ui::OptionChecked(ui::Option::WipeResumable); }
+
+bool SaveAt(const RunInputs& run, int pass, std::uint32_t block) {
+  return SaveBreakpoint(*run.target.device, block, run.target.blockCount, run.target.tailBytes,
+                        static_cast<std::uint8_t>(pass), static_cast<std::uint8_t>(run.method.id),
+                        *run.target.capacityText, run.buffer[0]);
+}
+
+// Before block 1 and before every block at a multiple of I from the pass's first block, never
+// before block 0. False when the record's save could not restore the position.
+bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpoints* checkpoints) {
+  if (!ResumableChecked()) return true;
+  if (checkpoints->counter == checkpoints->interval) checkpoints->counter = 0;
+  bool saved = true;
+  if (block != 0 && (block == 1 || checkpoints->counter == 0)) saved = SaveAt(run, pass, block);
+  ++checkpoints->counter;
+  return saved;
+}
+
+// The display is per pass; the speed v is kept from one pass to the next.
+void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint32_t firstBlock,
+                       std::uint32_t passStart, std::uint32_t* speed) {
+  ui::ShowProgressWindow();
+  ui::SetProgressBar(PassPercent(block, target.blockCount));
+  ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
+  const std::uint32_t elapsed = ElapsedSeconds(passStart, SecondsOfDay(platform::LocalTimeNow()));
+  if (elapsed != 0) {
+    *speed = PassSpeed(block - firstBlock, elapsed);
+    ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
+  }
+  ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
+  if (*speed > 0) {
+    ui::SetProgressValue(ui::ProgressValue::TimeLeft,
+                         DurationText(PassTimeLeft(target.blockCount - firstBlock, *speed, elapsed)));
+  }
+}
+
+// A block that is not written whole is skipped, not retried.
+void WriteBlock(const RunInputs& run, std::uint32_t block, WriteFailures* failures) {
+  const platform::Device& device = *run.target.device;
+  if (platform::WriteDevice(device, run.buffer, kBlockSize) == kBlockSize) {
+    failures->consecutive = 0;
+    return;
+  }
+  LogMessage("Write disk I/O error!");
+  ++failures->consecutive;
+  failures->passBlocks.push_back(block);
+  platform::SetPosition(device, kBlockSize, platform::Origin::Current);
+}
+
+void WriteTail(const RunInputs& run, WriteFailures* failures) {
+  const std::uint32_t tail = run.target.tailBytes;
+  if (tail == 0 || tail >= kBlockSize) return;
+  const std::uint32_t written = platform::WriteDevice(*run.target.device, run.buffer, tail);
+  if (written >= tail) return;
+  LogMessage("Write disk I/O error !");
+  failures->tailShortfall = std::max(failures->tailShortfall, tail - written);
+}
+
+enum class PassEnd { Completed, Stopped };
+
+PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, std::uint32_t* speed,
+                    WriteFailures* failures) {
+  const bool randomData = run.method.passes[pass].kind == PatternKind::Random;
+  const std::uint32_t passStart = SecondsOfDay(platform::LocalTimeNow());
+  Checkpoints checkpoints{CheckpointInterval(run.target.blockCount)};
+  int randomCounter = 0;
+  for (std::uint32_t block = firstBlock; block < run.target.blockCount; ++block) {
+    if (!TakeCheckpoint(run, pass, block, &checkpoints)) {
+      failures->Abort();
+      return PassEnd::Stopped;
+    }
+    if (CancelRequested) {
+      if (ResumableChecked()) SaveAt(run, pass, block);
+      return PassEnd::Stopped;
+    }
+    if (failures->Exceeded()) return PassEnd::Stopped;
+    ui::ProcessMessages();
+    if (randomData) AdvanceRandomData(&randomCounter, run.buffer);
+    ShowBlockProgress(run.target, block, firstBlock, passStart, speed);
+    WriteBlock(run, block, failures);
+    ui::ProcessMessages();
+  }
+  return PassEnd::Completed;
+}
+
+PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFailures* failures) {
+  const bool resumedPass = run.start.resume && pass == run.start.firstPass;
+  PreparePassBuffer(run.method, pass, resumedPass, run.start.fillByte, run.buffer);
+  ui::SetProgressCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
+  const std::uint32_t firstBlock = resumedPass ? run.start.startBlock : 0;
+  if (!platform::SetPosition(*run.target.device,
+                             static_cast<std::int64_t>(firstBlock) * kBlockSize,
+                             platform::Origin::Begin)) {
+    LogMessage("Fatal error, INVALID_SET_FILE_POINTER.");
+    failures->Abort();
+    return PassEnd::Stopped;
+  }
+  if (WriteBlocks(run, pass, firstBlock, speed, failures) == PassEnd::Stopped) return PassEnd::Stopped;
+  WriteTail(run, failures);
+  failures->EndPass();
+  // The pause lets the device settle between passes; it processes no events.
+  if (run.method.passCount > 1) platform::SleepMs(kPassPauseMs);
+  return PassEnd::Completed;
+}
+
+}  // namespace
+
+RunStart StartOfRun(bool resume, const WipeMethod& method) {
+  RunStart start;
+  if (!resume) return start;
+  start.resume = true;
+  start.firstPass = method.passCount > 1 ? ResumePoint.PassIndex : 0;
+  start.startBlock = ResumePoint.StartBlock;
+  start.fillByte = ResumePoint.FillByte;
+  return start;
+}
+
+RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
+                      std::uint8_t* buffer) {
+  const RunInputs run{method, target, start, buffer};
+  WriteFailures failures;
+  std::uint32_t speed = 0;
+  for (int pass = start.firstPass; pass < method.passCount; ++pass) {
+    if (WritePass(run, pass, &speed, &failures) == PassEnd::Stopped) break;
+  }
+  // A Cancel that arrives after the last block still makes the run cancelled.
+  RunOutcome outcome = CancelRequested       ? RunOutcome::Cancelled
+                       : failures.Exceeded() ? RunOutcome::Failed
+                                             : RunOutcome::Succeeded;
+  return {outcome, failures.UnwrittenBytes()};
+}
+
+const WipeMethod* MethodOfRun(int methodId) {
+  if (methodId >= 0 && methodId < kMethodCount) return &WipeMethods[methodId];
+  LogMessage("Unknown wipe method, can not wipe.");
+  return nullptr;
+}
+
+void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes) {
+  *blockCount = static_cast<std::uint32_t>(bytes / kBlockSize);
+  *tailBytes = static_cast<std::uint32_t>(bytes % kBlockSize);
+}
+
+std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes) {
+  if (unwrittenBytes == 0) return subject + " wiped successfully.";
+  const std::uint64_t mib = (unwrittenBytes + kBlockSize - 1) / kBlockSize;
+  return subject + " wiped, but " + std::to_string(mib) + " MB could not be overwritten.";
+}
+
+void LogWipeAborted() {
+  LogMessage("Please check drive connections.");
+  LogMessage("Wipe aborted!");
+}
+
+void RefreshBothLists() {
+  RefreshDriveList();
+  RefreshDiskList();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The pass loop that the drive run and the disk run share: passes, blocks, checkpoints,
+// cancel, the count of failed writes, the tail, the pause and the progress window. The runs
+// own what differs: how the target is secured and opened, its length, and the end.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+#include "wipe/methods.h"
+
+// What a run hands the pass loop.
+struct WipeTarget {
+  const platform::Device* device;  // every positioning, write, save and removal goes here
+  std::string captionPrefix;       // "  Wiping drive E:" or "  Wiping disk1"
+  char (*capacityText)[50];        // the target record's CapacityText: shown and saved
+  std::uint32_t blockCount;        // N: whole blocks per pass
+  std::uint32_t tailBytes;         // T: bytes after the last whole block, below kBlockSize
+};
+
+// Where the first pass begins: pass 0 at block 0, or where the ResumePoint says.
+struct RunStart {
+  bool resume = false;
+  int firstPass = 0;
+  std::uint32_t startBlock = 0;
+  std::uint8_t fillByte = 0;
+};
+RunStart StartOfRun(bool resume, const WipeMethod& method);
+
+enum class RunOutcome { Cancelled, Failed, Succeeded };
+struct RunReport {
+  RunOutcome outcome;
+  std::uint64_t unwrittenBytes;  // bytes some pass could not write (skipped blocks, short tails)
+};
+
+// Writes the passes of the method from the start over the target through the buffer.
+RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
+                      std::uint8_t* buffer);
+
+// The method of an id, or nullptr with a log line for an id outside the table.
+const WipeMethod* MethodOfRun(int methodId);
+// N and T of a target of this many bytes.
+void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes);
+// "Drive E: wiped successfully." or, when something could not be written,
+// "Drive E: wiped, but 3 MB could not be overwritten." (MB rounded up).
+std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes);
+void LogWipeAborted();  // "Please check drive connections.", "Wipe aborted!"
+void RefreshBothLists();
