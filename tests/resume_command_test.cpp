@@ -217,8 +217,8 @@ struct DuringRun {
 
 void WatchRun(DuringRun* seen) {
   headless::SetPumpHook([seen](long) {
-    // The first pump is the hand-over's, before the progress window is reset.
-    if (headless::ProgressCaption().find("Wiping") == std::string::npos) return;
+    // Only a run sets a pass caption; the hand-over pumps before the window is reset.
+    if (headless::ProgressCaption().rfind("  Wiping ", 0) != 0) return;
     if (!seen->seen) {
       seen->formatChecked = ui::FormatBoxChecked();
       seen->formatEnabled = headless::FormatBoxEnabled();
