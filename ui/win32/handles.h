@@ -1,0 +1,140 @@
+#pragma once
+// Owners for the Windows objects the windows use: each closes what it holds exactly once,
+// is move-only, and closes the old object when it is given a new one.
+
+#include <windows.h>
+
+namespace winui {
+
+template <typename Traits>
+class Unique {
+ public:
+  using Type = typename Traits::Type;
+
+  Unique() = default;
+  explicit Unique(Type value) : value_(value) {}
+  Unique(Unique&& other) noexcept : value_(other.release()) {}
+  Unique& operator=(Unique&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  ~Unique() { reset(); }
+
+  Type get() const { return value_; }
+  explicit operator bool() const { return value_ != Type{}; }
+  Type release() {
+    Type value = value_;
+    value_ = Type{};
+    return value;
+  }
+  void reset(Type value = Type{}) {
+    if (value_ != Type{}) Traits::Close(value_);
+    value_ = value;
+  }
+
+ private:
+  Type value_{};
+};
+
+struct WindowTraits {
+  using Type = HWND;
+  // Forms destroy their controls before their frame; the check only covers a window that
+  // Windows already took down with its parent.
+  static void Close(HWND window) {
+    if (IsWindow(window)) DestroyWindow(window);
+  }
+};
+// Fonts, brushes and bitmaps.
+template <typename Handle>
+struct GdiObjectTraits {
+  using Type = Handle;
+  static void Close(Handle object) { DeleteObject(object); }
+};
+struct MemoryDcTraits {
+  using Type = HDC;
+  static void Close(HDC dc) { DeleteDC(dc); }
+};
+struct HookTraits {
+  using Type = HHOOK;
+  static void Close(HHOOK hook) { UnhookWindowsHookEx(hook); }
+};
+struct MenuTraits {
+  using Type = HMENU;
+  static void Close(HMENU menu) {
+    // A menu attached to a window is destroyed with the window.
+    if (IsMenu(menu)) DestroyMenu(menu);
+  }
+};
+
+using UniqueWindow = Unique<WindowTraits>;
+using UniqueFont = Unique<GdiObjectTraits<HFONT>>;
+using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
+using UniqueBitmap = Unique<GdiObjectTraits<HBITMAP>>;
+using UniqueMemoryDc = Unique<MemoryDcTraits>;
+using UniqueHook = Unique<HookTraits>;
+using UniqueMenu = Unique<MenuTraits>;
+
+// BeginPaint / EndPaint for one WM_PAINT.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+  ~PaintScope() { EndPaint(window_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_;
+};
+
+// GetDC / ReleaseDC.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// SelectObject, undone when the scope ends.
+class SelectScope {
+ public:
+  SelectScope(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~SelectScope() {
+    if (previous_) SelectObject(dc_, previous_);
+  }
+  SelectScope(const SelectScope&) = delete;
+  SelectScope& operator=(const SelectScope&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// SaveDC / RestoreDC, for clipping that must not outlive one drawing step.
+class SavedDcState {
+ public:
+  explicit SavedDcState(HDC dc) : dc_(dc), saved_(SaveDC(dc)) {}
+  ~SavedDcState() {
+    if (saved_) RestoreDC(dc_, saved_);
+  }
+  SavedDcState(const SavedDcState&) = delete;
+  SavedDcState& operator=(const SavedDcState&) = delete;
+
+ private:
+  HDC dc_;
+  int saved_;
+};
+
+}  // namespace winui

@@ -1,0 +1,84 @@
+// TForm2, the message log: one read-only text box of time-stamped lines. Closing only hides
+// it; the next line shows it again.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ui/ui.h"
+#include "ui/win32/control_ids.h"
+#include "ui/win32/controls.h"
+#include "ui/win32/framework.h"
+
+namespace winui {
+
+namespace {
+
+const wchar_t kClassName[] = L"TForm2";
+constexpr int kClientWidth = 498;
+constexpr int kClientHeight = 143;
+constexpr int kBoxHeight = 113;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+class LogForm {
+ public:
+  void Create() {
+    const SIZE outer = OuterSize(kClientWidth, kClientHeight, kStyle, kExStyle, false);
+    // Owned by the main window: no taskbar button of its own, always above the main window.
+    frame_.reset(CreateWindowExW(kExStyle, kClassName, L" Message log", kStyle, 0, 0, outer.cx, outer.cy,
+                                 MainFrame(), nullptr, Instance(), nullptr));
+    // The box fills the client area below the band where the caption of the window's design sits.
+    box_.Create(frame(), kIdLogBox, {0, kClientHeight - kBoxHeight, kClientWidth, kBoxHeight});
+  }
+
+  HWND frame() const { return frame_.get(); }
+  LogBox& box() { return box_; }
+
+ private:
+  UniqueWindow frame_;  // first member: destroyed after its control
+  LogBox box_;
+};
+
+std::unique_ptr<LogForm> form;
+
+LRESULT CALLBACK LogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    ShowWindow(window, SW_HIDE);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A line logged before the entry made the window (from the main window's creation handler)
+// still finds it.
+LogForm& Form() {
+  if (!form) {
+    RegisterFormClass(kClassName, LogProcedure);
+    form = std::make_unique<LogForm>();
+    form->Create();
+  }
+  return *form;
+}
+
+}  // namespace
+
+HWND LogFrame() { return form ? form->frame() : nullptr; }
+void DestroyLogForm() { form.reset(); }
+
+}  // namespace winui
+
+namespace ui {
+
+void CreateLogWindow() { winui::Form(); }
+
+bool LogVisible() { return IsWindowVisible(winui::Form().frame()) != FALSE; }
+
+void ShowLogAt(int left, int top) {
+  // Shown without activation: the main window stays the active one.
+  SetWindowPos(winui::Form().frame(), HWND_TOP, left, top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void AppendLogLine(const std::string& line) { winui::Form().box().AppendLine(line); }
+
+}  // namespace ui

@@ -1,0 +1,166 @@
+// TForm3, the progress window of a running wipe. An unowned top-level window with a taskbar
+// button of its own, so it can be minimised and restored while the main window is hidden.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/handlers.h"
+#include "ui/ui.h"
+#include "ui/win32/control_ids.h"
+#include "ui/win32/controls.h"
+#include "ui/win32/framework.h"
+#include "ui/win32/text.h"
+
+namespace winui {
+
+namespace {
+
+const wchar_t kClassName[] = L"TForm3";
+constexpr int kClientWidth = 630;
+constexpr int kClientHeight = 108;
+constexpr int kMargin = 10;
+constexpr int kBarWidth = 609;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+// Label1 to Label8: a caption and its value, four times along the first row.
+struct LabelPair {
+  const char* caption;
+  const char* initialValue;
+  int valueWidth;
+};
+const LabelPair kLabels[4] = {
+    {"Speed:", "0 MB/S", 72},
+    {"Wiped/Total:", "4096000000 MB/4096 TB", 132},
+    {"Elapsed time:", "00h00m00s", 62},
+    {"Time left this pass:", "00h00m00s", 62},
+};
+
+class ProgressForm {
+ public:
+  void Create();
+  HWND frame() const { return frame_.get(); }
+  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  Label& Value(ui::ProgressValue value) { return labels_[2 * static_cast<int>(value) + 1]; }
+  PercentBar& bar() { return bar_; }
+  CheckBox& formatBox() { return formatBox_; }
+  CheckBox& shutdownBox() { return shutdownBox_; }
+
+ private:
+  void CreateLabels();
+
+  UniqueWindow frame_;  // first member: destroyed after its controls
+  Label labels_[8];
+  PercentBar bar_;
+  CheckBox formatBox_;
+  CheckBox shutdownBox_;
+  Button cancel_;
+  Tooltip hints_;
+};
+
+std::unique_ptr<ProgressForm> form;
+
+LRESULT CALLBACK ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  return Guarded(window, [&] { return form->Handle(window, message, wParam, lParam); });
+}
+
+void ProgressForm::Create() {
+  const SIZE outer = OuterSize(kClientWidth, kClientHeight, kStyle, kExStyle, false);
+  const POINT at = CentredOnScreen(outer);
+  // The desktop as parent makes it unowned, unlike the log window.
+  frame_.reset(CreateWindowExW(kExStyle, kClassName, L" Wiping .  .  .", kStyle, at.x, at.y, outer.cx, outer.cy,
+                               GetDesktopWindow(), nullptr, Instance(), nullptr));
+  CreateLabels();
+  bar_.Create(frame(), kIdProgressBar, {kMargin, 38, kBarWidth, 22});
+  formatBox_.Create(frame(), kIdFormatBox, "Format the drive when finished", {kMargin, 76, 200, 20}, true);
+  shutdownBox_.Create(frame(), kIdShutdownBox, "Shutdown computer when finished", {kMargin + 210, 76, 220, 20},
+                      false);
+  const int cancelWidth = 90;
+  cancel_.Create(frame(), kIdCancelButton, "Cancel", {kMargin + kBarWidth - cancelWidth, 73, cancelWidth, 25});
+  hints_.Create(frame());
+  hints_.AddHint(bar_.hwnd(), "Current pass");
+}
+
+void ProgressForm::CreateLabels() {
+  // Captions take the width of their text, values a fixed width; the rest of the row is
+  // shared out as gaps between the four pairs.
+  const int captionGap = 4;
+  int used = 0;
+  int captionWidths[4];
+  for (int i = 0; i < 4; ++i) {
+    captionWidths[i] = TextExtent(SharedFonts().normal.get(), kLabels[i].caption).cx + 2;
+    used += captionWidths[i] + captionGap + kLabels[i].valueWidth;
+  }
+  const int gap = used < kBarWidth ? (kBarWidth - used) / 3 : 0;
+  int x = kMargin;
+  for (int i = 0; i < 4; ++i) {
+    labels_[2 * i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, 12, captionWidths[i], 16});
+    x += captionWidths[i] + captionGap;
+    labels_[2 * i + 1].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue,
+                              {x, 12, kLabels[i].valueWidth, 16});
+    x += kLabels[i].valueWidth + gap;
+  }
+}
+
+LRESULT ProgressForm::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:  // hides only; a running wipe goes on and shows the window again
+      ShowWindow(window, SW_HIDE);
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED && cancel_.Owns(reinterpret_cast<HWND>(lParam))) app::CancelClicked();
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+ProgressForm& Form() {
+  if (!form) {
+    RegisterFormClass(kClassName, ProgressProcedure);
+    form = std::make_unique<ProgressForm>();
+    form->Create();
+  }
+  return *form;
+}
+
+}  // namespace
+
+HWND ProgressFrame() { return form ? form->frame() : nullptr; }
+void DestroyProgressForm() { form.reset(); }
+
+}  // namespace winui
+
+namespace ui {
+
+void CreateProgressWindow() { winui::Form(); }
+
+void SetProgressCaption(const std::string& text) {
+  SetWindowTextW(winui::Form().frame(), winui::Widen(text).c_str());
+}
+
+void SetProgressValue(ProgressValue value, const std::string& text) { winui::Form().Value(value).SetText(text); }
+void SetProgressBar(int position) { winui::Form().bar().SetPosition(position); }
+bool FormatBoxChecked() { return winui::Form().formatBox().Checked(); }
+
+void SetFormatBox(bool checked, bool enabled) {
+  winui::Form().formatBox().SetChecked(checked);
+  winui::Form().formatBox().Enable(enabled);
+}
+
+bool ShutdownBoxChecked() { return winui::Form().shutdownBox().Checked(); }
+void SetShutdownBox(bool checked) { winui::Form().shutdownBox().SetChecked(checked); }
+
+void ShowProgressWindow() {
+  // The runs call this after every block; a window the user minimised stays minimised.
+  HWND frame = winui::Form().frame();
+  if (!IsWindowVisible(frame)) ShowWindow(frame, SW_SHOW);
+}
+
+void HideProgressWindow() { ShowWindow(winui::Form().frame(), SW_HIDE); }
+
+}  // namespace ui
