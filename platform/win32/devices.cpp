@@ -21,14 +21,24 @@ static_assert(sizeof(DISK_GEOMETRY_EX) == 40, "geometry, DiskSize and one byte o
 
 HANDLE ToHandle(const Device& device) { return reinterpret_cast<HANDLE>(device.get()); }
 
+// An empty Device holds -1, which Windows also reads as the pseudo-handle of the current
+// process: a control sent to it may even succeed. No call is made for an empty Device.
+bool Usable(const Device& device) {
+  if (device.valid()) return true;
+  SetLastError(ERROR_INVALID_HANDLE);
+  return false;
+}
+
 // A control that carries no data either way; the lock family and the layout refresh.
 bool SendControl(const Device& device, DWORD code) {
+  if (!Usable(device)) return false;
   DWORD returned = 0;
   return DeviceIoControl(ToHandle(device), code, nullptr, 0, nullptr, 0, &returned, nullptr) != 0;
 }
 
 // A control that only fills an output buffer of a fixed size.
 bool QueryControl(const Device& device, DWORD code, void* output, DWORD outputBytes) {
+  if (!Usable(device)) return false;
   DWORD returned = 0;
   return DeviceIoControl(ToHandle(device), code, nullptr, 0, output, outputBytes, &returned,
                          nullptr) != 0;
@@ -76,6 +86,7 @@ Device OpenDevice(const std::string& path, Access access) {
 // below every multiple of 4 GiB), so only the last error tells it from the failure value.
 bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
                  std::uint64_t* newPosition) {
+  if (!Usable(device)) return false;
   const auto bits = static_cast<std::uint64_t>(distance);
   LONG high = static_cast<LONG>(static_cast<std::uint32_t>(bits >> 32));
   const LONG low = static_cast<LONG>(static_cast<std::uint32_t>(bits));
@@ -93,12 +104,14 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
 // Synchronous transfers, judged by their count alone: at the end of a disk a write may stop
 // part-way, and a failed call still says through the count how much reached the device.
 std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes) {
+  if (!Usable(device)) return 0;
   DWORD transferred = 0;
   ReadFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
   return transferred;
 }
 
 std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes) {
+  if (!Usable(device)) return 0;
   DWORD transferred = 0;
   WriteFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
   return transferred;

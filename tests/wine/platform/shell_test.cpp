@@ -1,0 +1,128 @@
+// Starting programs, opening documents, the format dialog, the owner window of shell dialogs,
+// and the shutdown privilege.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/main_window.h"
+#include "tests/wine/platform/support.h"
+
+namespace {
+
+bool WaitForFile(const std::string& path, int milliseconds) {
+  for (int waited = 0; waited < milliseconds; waited += 50) {
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+std::string FileBesideExecutable(const char* name) {
+  return wine_tests::ExecutableFolder() + "\\" + name + "-" +
+         std::to_string(GetCurrentProcessId());
+}
+
+TEST(RunHidden, MissingProgramIsNotFound) {
+  EXPECT_EQ(platform::RunHidden("FORMAT.COM"), 2u);
+  EXPECT_EQ(platform::RunHidden("dunmere-no-such-program.exe /x"), 2u);
+}
+
+// The command line reaches the program with its arguments: the child makes the file named.
+TEST(RunHidden, StartsTheCommandLine) {
+  const std::string marker = FileBesideExecutable("run-hidden");
+  DeleteFileA(marker.c_str());
+  const std::uint32_t started = platform::RunHidden("\"" + wine_tests::ExecutableFile() +
+                                                    "\" --child touch \"" + marker + "\"");
+  EXPECT_GT(started, 31u);
+  EXPECT_TRUE(WaitForFile(marker, 20000));
+  DeleteFileA(marker.c_str());
+}
+
+TEST(ShellOpen, MissingFileIsNotFound) {
+  EXPECT_EQ(platform::ShellOpen(FileBesideExecutable("no-such-guide") + ".chm"), 2);
+}
+
+// "open" on a batch file runs it, as it starts the updater beside the program.
+TEST(ShellOpen, OpensAnExistingTarget) {
+  const std::string marker = FileBesideExecutable("shell-open");
+  const std::string batch = marker + ".bat";
+  DeleteFileA(marker.c_str());
+  ASSERT_TRUE(platform::WriteTextFile(batch, "echo opened > \"" + marker + "\"\n"));
+  EXPECT_GT(platform::ShellOpen(batch), 32);
+  EXPECT_TRUE(WaitForFile(marker, 20000));
+  DeleteFileA(marker.c_str());
+  DeleteFileA(batch.c_str());
+}
+
+// Wine's SHFormatDrive shows nothing and answers SHFMT_NOFORMAT.
+TEST(ShellFormatDrive, WineCannotFormat) { EXPECT_EQ(platform::ShellFormatDrive(4), -3); }
+
+// The owner of shell dialogs is this process's TForm1 window, never another copy's.
+class MainWindow : public testing::Test {
+ protected:
+  static LRESULT CALLBACK Plain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+  void TearDown() override {
+    for (HWND window : windows_) DestroyWindow(window);
+    if (registered_) UnregisterClassA("TForm1", GetModuleHandleA(nullptr));
+    if (registeredOther_) UnregisterClassA("TForm2", GetModuleHandleA(nullptr));
+  }
+  HWND Create(const char* className) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Plain;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = className;
+    const bool main = std::string(className) == "TForm1";
+    bool& registered = main ? registered_ : registeredOther_;
+    if (!registered) registered = RegisterClassA(&windowClass) != 0;
+    HWND window = CreateWindowA(className, "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                nullptr, windowClass.hInstance, nullptr);
+    if (window != nullptr) windows_.push_back(window);
+    return window;
+  }
+  std::vector<HWND> windows_;
+  bool registered_ = false;
+  bool registeredOther_ = false;
+};
+
+TEST_F(MainWindow, NoneWithoutOne) { EXPECT_EQ(platform::win32::FindMainWindow(), nullptr); }
+
+TEST_F(MainWindow, OwnTForm1AmongOtherWindows) {
+  ASSERT_NE(Create("TForm2"), nullptr);
+  EXPECT_EQ(platform::win32::FindMainWindow(), nullptr);
+  HWND main = Create("TForm1");
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(platform::win32::FindMainWindow(), main);
+}
+
+TEST_F(MainWindow, AnotherCopysWindowIsNotOurs) {
+  const std::string ready = "Dunmere wine test ready " + std::to_string(GetCurrentProcessId());
+  const std::string quit = "Dunmere wine test quit " + std::to_string(GetCurrentProcessId());
+  platform::win32::UniqueHandle readyEvent = wine_tests::MakeEvent(ready);
+  platform::win32::UniqueHandle quitEvent = wine_tests::MakeEvent(quit);
+  ASSERT_TRUE(readyEvent && quitEvent);
+  wine_tests::Child other("main-window \"" + ready + "\" \"" + quit + "\"");
+  ASSERT_TRUE(other.started());
+  ASSERT_EQ(WaitForSingleObject(readyEvent.get(), 20000), WAIT_OBJECT_0);
+  ASSERT_NE(FindWindowA("TForm1", nullptr), nullptr);  // the other copy's window is there
+  EXPECT_EQ(platform::win32::FindMainWindow(), nullptr);
+  HWND main = Create("TForm1");
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(platform::win32::FindMainWindow(), main);
+  SetEvent(quitEvent.get());
+  EXPECT_EQ(other.Wait(), 0);
+}
+
+TEST(Shutdown, PrivilegeCanBeEnabled) { EXPECT_TRUE(platform::EnableShutdownPrivilege()); }
+
+// Only in a child: Wine accepts the request and ends the windowed programs of the prefix (the
+// test's own private one; the host stays on).
+TEST(Shutdown, PowerOffIsAccepted) { EXPECT_EQ(wine_tests::RunChild("power-off"), 1); }
+
+}  // namespace
