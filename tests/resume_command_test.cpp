@@ -8,6 +8,7 @@
 #include "devices/inventory.h"
 #include "devices/text_field.h"
 #include "resume/resume_command.h"
+#include "tests/app_machine.h"
 #include "tests/inventory_fixture.h"
 #include "wipe/methods.h"
 
@@ -15,44 +16,31 @@ namespace {
 
 using namespace inventory_test;
 
-// C: holds Windows on disk 0. Disk 1 carries E:, an unformatted 16 MiB volume, disk 2 the USB
-// stick F:, and disk 3 no volume at all.
-sim::Machine ResumeMachine() {
-  sim::Machine machine = EmptyMachine();
-  machine.disks = {MakeDisk(0, 64 * kMiB), MakeDisk(1, 64 * kMiB), MakeDisk(2, 16 * kMiB), MakeDisk(3, 16 * kMiB)};
-  sim::Volume stick = MakeVolume('F', 2, 0, 16 * kMiB, "FAT32", "STICK");
-  stick.driveType = platform::kDriveRemovable;
-  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB, "NTFS", "System"), MakeVolume('E', 1, 0, 16 * kMiB, ""),
-                     stick};
-  return machine;
-}
-
-class ResumeCommandTest : public MachineTest {
+class ResumeCommandTest : public app_test::AppTest {
  protected:
   void SetUp() override {
-    MachineTest::SetUp();
+    AppTest::SetUp();
+    machine_ = ResumeMachine();
     ui::ShowMainWindow();
   }
 
-  // Checks the row of the volume on "Wipe drive", as the user would after a fresh scan.
-  void SelectDrive(const std::string& rootPath) {
-    app::ScanForHardwareChangesClicked();
-    headless::SetActivePage(ui::kPageWipeDrive);
-    const auto rows = headless::Rows(ui::List::Drive);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      if (rows[i][0] == rootPath) headless::ClickCheckBox(ui::List::Drive, static_cast<int>(i));
-    }
-    ASSERT_GE(SelectedDriveRow, 0) << rootPath << " is not listed";
+  // C: holds Windows on disk 0. Disk 1 carries E:, an unformatted 16 MiB volume, disk 2 the
+  // USB stick F:, and disk 3 no volume at all.
+  sim::Machine ResumeMachine() const {
+    sim::Machine machine = DefaultMachine();
+    machine.disks = {MakeDisk(0, 64 * kMiB), MakeDisk(1, 64 * kMiB), MakeDisk(2, 16 * kMiB), MakeDisk(3, 16 * kMiB)};
+    sim::Volume stick = MakeVolume('F', 2, 0, 16 * kMiB, "FAT32", "STICK");
+    stick.driveType = platform::kDriveRemovable;
+    machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB, "NTFS", "System"), MakeVolume('E', 1, 0, 16 * kMiB, ""),
+                       stick};
+    return machine;
   }
 
-  void SelectDisk(const std::string& name) {
+  // Checks the row of the page's list ("E:\", "Disk3"), as the user would after a fresh scan.
+  static void Select(int page, const std::string& caption) {
     app::ScanForHardwareChangesClicked();
-    headless::SetActivePage(ui::kPageWipeDisk);
-    const auto rows = headless::Rows(ui::List::Disk);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      if (rows[i][0] == name) headless::ClickCheckBox(ui::List::Disk, static_cast<int>(i));
-    }
-    ASSERT_GE(SelectedDiskRow, 0) << name << " is not listed";
+    headless::SetActivePage(page);
+    Check(page == ui::kPageWipeDisk ? ui::List::Disk : ui::List::Drive, caption);
   }
 
   // Everything the test looks at starts from here, after the selection.
@@ -118,8 +106,9 @@ TEST_F(ResumeCommandTest, EachRefusalWithItsLineAndSound) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    Load(ResumeMachine());
+    MachineTest::SetUp();  // a fresh program on the same host folder
+    ui::ShowMainWindow();
+    Load();
     if (c.recordOnVolume != 0) {
       ASSERT_TRUE(sim::WriteVolume(c.recordOnVolume, 0, c.record));
     }
@@ -127,12 +116,10 @@ TEST_F(ResumeCommandTest, EachRefusalWithItsLineAndSound) {
       ASSERT_TRUE(sim::WriteDisk(c.recordOnDisk, 0, c.record));
     }
     const std::string select = c.select;
-    if (select.find(":\\") != std::string::npos) {
-      SelectDrive(select);
-    } else if (!select.empty()) {
-      SelectDisk(select);
-    } else {
+    if (select.empty()) {
       app::ScanForHardwareChangesClicked();
+    } else {
+      Select(select.find(":\\") != std::string::npos ? ui::kPageWipeDrive : ui::kPageWipeDisk, select);
     }
     headless::SetActivePage(c.page);
     ui::SetOptionChecked(ui::Option::DisableSound, c.soundOff);
@@ -158,9 +145,9 @@ TEST_F(ResumeCommandTest, EachRefusalWithItsLineAndSound) {
 }
 
 TEST_F(ResumeCommandTest, NoLeavesTheWindowsAsTheyWereButResumePointLoaded) {
-  Load(ResumeMachine());
+  Load();
   ASSERT_TRUE(sim::WriteVolume('E', 0, RecordBytes(Record(3, 1, 5, 16, "16 MB"))));
-  SelectDrive("E:\\");
+  Select(ui::kPageWipeDrive, "E:\\");
   ForgetSetup();
   headless::QueueAnswers({ui::kDialogNo});
 
@@ -186,13 +173,12 @@ TEST_F(ResumeCommandTest, NoLeavesTheWindowsAsTheyWereButResumePointLoaded) {
 }
 
 TEST_F(ResumeCommandTest, DiskQuestionNamesTheDiskNumberWithoutABlank) {
-  sim::Machine machine = ResumeMachine();
   // Windows on disk 1 this time, so that disk 0 may be resumed.
-  machine.volumes[0].disk = 1;
-  machine.volumes[0].offset = 32 * kMiB;
-  Load(machine);
+  machine_.volumes[0].disk = 1;
+  machine_.volumes[0].offset = 32 * kMiB;
+  Load();
   ASSERT_TRUE(sim::WriteDisk(0, 0, RecordBytes(Record(0, 0, 7, 64, "64 MB"))));
-  SelectDisk("Disk0");
+  Select(ui::kPageWipeDisk, "Disk0");
   ForgetSetup();
 
   ResumeCommand();  // no answer queued: the dialog is closed
@@ -233,9 +219,9 @@ void WatchRun(DuringRun* seen) {
 }
 
 TEST_F(ResumeCommandTest, DriveRunUsesTheRecordsMethodPassAndBlock) {
-  Load(ResumeMachine());
+  Load();
   ASSERT_TRUE(sim::WriteVolume('E', 0, RecordBytes(Record(3, 1, 5, 16, "16 MB"))));
-  SelectDrive("E:\\");
+  Select(ui::kPageWipeDrive, "E:\\");
   headless::SetMethodIndex(0);     // the method box shows another method
   ui::SetFormatBox(false, false);  // as an earlier run may have left it
   ui::SetShutdownBox(true);
@@ -265,9 +251,9 @@ TEST_F(ResumeCommandTest, DriveRunUsesTheRecordsMethodPassAndBlock) {
 }
 
 TEST_F(ResumeCommandTest, DiskRunStartsWithTheFormatBoxClearedAndDisabled) {
-  Load(ResumeMachine());
+  Load();
   ASSERT_TRUE(sim::WriteDisk(3, 0, RecordBytes(Record(1, 2, 9, 16, "16 MB"))));
-  SelectDisk("Disk3");
+  Select(ui::kPageWipeDisk, "Disk3");
   headless::SetMethodIndex(4);
   ui::SetFormatBox(true, true);
   ForgetSetup();
@@ -292,9 +278,9 @@ TEST_F(ResumeCommandTest, DiskRunStartsWithTheFormatBoxClearedAndDisabled) {
 }
 
 TEST_F(ResumeCommandTest, UnknownMethodSwitchesTheWindowsAndStartsNothing) {
-  Load(ResumeMachine());
+  Load();
   ASSERT_TRUE(sim::WriteVolume('E', 0, RecordBytes(Record(5, 0, 3, 16, "16 MB"))));
-  SelectDrive("E:\\");
+  Select(ui::kPageWipeDrive, "E:\\");
   ui::SetProgressBar(37);  // left from an earlier run: not reset without a run
   ForgetSetup();
   bool switched = false;
