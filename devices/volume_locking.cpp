@@ -30,13 +30,6 @@ void Release(platform::Device* volume) {
   volume->reset();
 }
 
-// "E:\" -> "E:"
-std::string VolumeNameOf(const DriveRecord& record) {
-  std::string root = FieldText(record.RootPath);
-  if (!root.empty()) root.pop_back();
-  return root;
-}
-
 }  // namespace
 
 // Opens "\\.\E:" for reading and writing and keeps the handle in LockedVolumeHandle for the
@@ -63,7 +56,8 @@ bool LockDiskVolumes(std::int32_t diskNumber) {
     const DriveRecord& record = DriveTable[row];
     if (record.DiskNumber != diskNumber) continue;
     platform::Device& volume = LockedDiskVolumes[LockedDiskVolumeCount];
-    volume = platform::OpenDevice(VolumeDevicePath(VolumeNameOf(record)), platform::Access::ReadWrite);
+    const std::string path = VolumeDevicePath(VolumeName(FieldText(record.RootPath)));
+    volume = platform::OpenDevice(path, platform::Access::ReadWrite);
     const bool secured = Secure(volume);
     ++LockedDiskVolumeCount;
     if (!secured) {

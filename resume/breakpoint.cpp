@@ -151,9 +151,7 @@ bool DescribesAWipe(const BreakpointValues& values) {
 
 std::string DevicePathOf(const BreakpointTarget& target) {
   if (target.isDisk) return DiskDevicePath(target.diskNumber);
-  std::string volumeName = target.rootPath;
-  if (!volumeName.empty()) volumeName.pop_back();
-  return VolumeDevicePath(volumeName);
+  return VolumeDevicePath(VolumeName(target.rootPath));
 }
 
 }  // namespace

@@ -1,0 +1,143 @@
+// Securing one volume for a drive run and every listed volume of a disk for a disk run,
+// releasing them, and the layout refresh after a disk run.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "devices/volume_locking.h"
+#include "tests/wipe_fixture.h"
+
+namespace {
+
+using namespace wipe_test;
+
+const std::string kD = "\\\\.\\D:";
+const std::string kE = "\\\\.\\E:";
+const std::string kG = "\\\\.\\G:";
+
+// Disk 1 holds D:, E: and G:; disk 2 holds no volume.
+sim::Machine ThreeVolumeMachine(sim::LockBehaviour secondVolume, bool secondOpenable = true) {
+  sim::Machine machine;
+  machine.disks = {MakeDisk(0, 40 * kMiB), MakeDisk(1, 16 * kMiB), MakeDisk(2, 8 * kMiB)};
+  sim::Volume e = MakeVolume('E', 1, 5 * kMiB, 4 * kMiB);
+  e.lock = secondVolume;
+  e.openable = secondOpenable;
+  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB), MakeVolume('D', 1, kMiB, 4 * kMiB), e,
+                     MakeVolume('G', 1, 9 * kMiB, 4 * kMiB)};
+  return machine;
+}
+
+class LockingTest : public EngineTest {
+ protected:
+  // The calls on volumes and disks, as "Op path" lines, without sounds and queries.
+  static std::vector<std::string> DeviceCalls() {
+    std::vector<std::string> lines;
+    for (const sim::Call& call : sim::Calls()) {
+      const char* name = nullptr;
+      switch (call.op) {
+        case sim::Op::Open: name = "Open"; break;
+        case sim::Op::Close: name = "Close"; break;
+        case sim::Op::Lock: name = "Lock"; break;
+        case sim::Op::Dismount: name = "Dismount"; break;
+        case sim::Op::Unlock: name = "Unlock"; break;
+        case sim::Op::UpdateProperties: name = "Update"; break;
+        default: break;
+      }
+      if (name != nullptr) lines.push_back(std::string(name) + " " + call.path + (call.ok ? "" : " failed"));
+    }
+    return lines;
+  }
+};
+
+TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
+  struct Case {
+    sim::LockBehaviour behaviour;
+    bool openable;
+    bool secured;
+    std::vector<std::string> calls;
+  };
+  const std::vector<Case> cases = {
+      {sim::LockBehaviour::Locks, true, true, {"Open " + kE, "Lock " + kE}},
+      {sim::LockBehaviour::DismountsOnly, true, true, {"Open " + kE, "Lock " + kE + " failed", "Dismount " + kE}},
+      {sim::LockBehaviour::Refuses, true, false,
+       {"Open " + kE, "Lock " + kE + " failed", "Dismount " + kE + " failed", "Unlock " + kE + " failed",
+        "Close " + kE}},
+      {sim::LockBehaviour::Locks, false, false, {"Open " + kE + " failed"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.behaviour) * 2 + (c.openable ? 0 : 1));
+    headless::Reset();
+    Load(ThreeVolumeMachine(c.behaviour, c.openable));
+    EXPECT_EQ(LockVolume("E:"), c.secured);
+    EXPECT_EQ(DeviceCalls(), c.calls);
+    if (c.secured) {
+      EXPECT_TRUE(LockedVolumeHandle.valid());
+      EXPECT_TRUE(Log().empty());
+      EXPECT_TRUE(CallsOf(sim::Op::PlaySound).empty());
+      sim::ClearCalls();
+      UnlockVolume();
+      EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{
+                                   std::string("Unlock ") + kE + (c.behaviour == sim::LockBehaviour::Locks ? "" : " failed"),
+                                   "Close " + kE}));
+    } else {
+      EXPECT_EQ(Log(), std::vector<std::string>{"Unable to dismount the drive!"});
+      ASSERT_EQ(CallsOf(sim::Op::PlaySound).size(), 1u);
+      EXPECT_EQ(CallsOf(sim::Op::PlaySound)[0].path, "ding.wav");
+    }
+    EXPECT_FALSE(LockedVolumeHandle.valid());
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+}
+
+TEST_F(LockingTest, SecondOfThreeVolumesRefusingReleasesTheFirstAndNeverOpensTheThird) {
+  Load(ThreeVolumeMachine(sim::LockBehaviour::Refuses));
+  EXPECT_FALSE(LockDiskVolumes(1));
+  EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{
+                               "Open " + kD, "Lock " + kD, "Open " + kE, "Lock " + kE + " failed",
+                               "Dismount " + kE + " failed", "Unlock " + kD, "Close " + kD,
+                               "Unlock " + kE + " failed", "Close " + kE}));
+  EXPECT_EQ(Log(), std::vector<std::string>{"Unable to dismount the drive!"});
+  EXPECT_EQ(CallsOf(sim::Op::PlaySound).size(), 1u);
+  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  EXPECT_EQ(IndexOf(sim::Op::Open, kG), -1);
+}
+
+TEST_F(LockingTest, EveryVolumeOfTheDiskIsHeldAndReleasedInTheOrderTaken) {
+  Load(ThreeVolumeMachine(sim::LockBehaviour::DismountsOnly));
+  ASSERT_TRUE(LockDiskVolumes(1));
+  EXPECT_EQ(LockedDiskVolumeCount, 3);
+  EXPECT_EQ(sim::OpenHandles(), 3);
+  EXPECT_EQ(IndexOf(sim::Op::Open, "\\\\.\\C:"), -1) << "only volumes of disk 1";
+  sim::ClearCalls();
+  EXPECT_TRUE(UnlockDiskVolumes());
+  EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{"Unlock " + kD, "Close " + kD, "Unlock " + kE + " failed",
+                                                     "Close " + kE, "Unlock " + kG, "Close " + kG}));
+  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  sim::ClearCalls();
+  EXPECT_TRUE(UnlockDiskVolumes()) << "a second call finds nothing to release";
+  EXPECT_TRUE(sim::Calls().empty());
+}
+
+TEST_F(LockingTest, DiskWithoutListedVolumesNeedsNoHandle) {
+  Load(ThreeVolumeMachine(sim::LockBehaviour::Locks));
+  EXPECT_TRUE(LockDiskVolumes(2));
+  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  EXPECT_TRUE(CallsOf(sim::Op::Open).empty());
+  EXPECT_TRUE(UnlockDiskVolumes());
+  EXPECT_TRUE(sim::Calls().empty());
+}
+
+TEST_F(LockingTest, RefreshDiskPropertiesAsksThePlatformToRereadTheLayout) {
+  Load(ThreeVolumeMachine(sim::LockBehaviour::Locks));
+  EXPECT_TRUE(RefreshDiskProperties(1));
+  EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{"Open \\\\.\\physicaldrive1", "Update \\\\.\\physicaldrive1",
+                                                     "Close \\\\.\\physicaldrive1"}));
+  EXPECT_EQ(CallsOf(sim::Op::Open)[0].bytes, static_cast<std::uint64_t>(platform::Access::ReadWrite));
+  sim::ClearCalls();
+  EXPECT_FALSE(RefreshDiskProperties(7)) << "no disk 7";
+  EXPECT_TRUE(CallsOf(sim::Op::UpdateProperties).empty());
+  EXPECT_TRUE(Log().empty());
+}
+
+}  // namespace
