@@ -16,14 +16,12 @@ constexpr std::uint32_t kDemoWriteDelayMs = 80;
 // A file system keeps a little of its volume for itself; sizes stay whole 4 KiB clusters and
 // are not whole MiB, so a wipe of it ends with a tail.
 std::uint64_t UsableSize(std::uint64_t length) {
-  const std::uint64_t usable = length - length / 64;
+  const std::uint64_t usable = length - length / 64 - 3 * 4096;
   return usable - usable % 4096;
 }
 
 Disk DemoDisk(int number, std::uint64_t size, const std::string& imageFolder) {
-  Disk disk;
-  disk.number = number;
-  disk.size = size;
+  Disk disk = MemoryDisk(number, size);
   disk.image =
       (std::filesystem::path(imageFolder) / ("disk" + std::to_string(number) + ".img")).string();
   return disk;
@@ -31,13 +29,7 @@ Disk DemoDisk(int number, std::uint64_t size, const std::string& imageFolder) {
 
 Volume DemoVolume(char letter, int disk, std::uint64_t offset, std::uint64_t length,
                   const std::string& fileSystem, const std::string& label) {
-  Volume volume;
-  volume.letter = letter;
-  volume.disk = disk;
-  volume.offset = offset;
-  volume.length = length;
-  volume.fileSystem = fileSystem;
-  volume.label = label;
+  Volume volume = VolumeOn(letter, disk, offset, length, fileSystem, label);
   volume.fileSystemSize = UsableSize(length);
   return volume;
 }
@@ -122,8 +114,7 @@ Machine DemoMachine(const std::string& imageFolder) {
   stick.driveType = platform::kDriveRemovable;
   machine.volumes.push_back(stick);
 
-  Volume cdrom;
-  cdrom.letter = 'G';
+  Volume cdrom = VolumeOn('G', -1, 0, 0);
   cdrom.driveType = platform::kDriveCdRom;
   cdrom.hasMedium = false;
   machine.volumes.push_back(cdrom);

@@ -115,6 +115,25 @@ namespace sim {
 
 using namespace detail;
 
+Disk MemoryDisk(int number, std::uint64_t size) {
+  Disk disk;
+  disk.number = number;
+  disk.size = size;
+  return disk;
+}
+
+Volume VolumeOn(char letter, int disk, std::uint64_t offset, std::uint64_t length,
+                const std::string& fileSystem, const std::string& label) {
+  Volume volume;
+  volume.letter = letter;
+  volume.disk = disk;
+  volume.offset = offset;
+  volume.length = length;
+  volume.fileSystem = fileSystem;
+  volume.label = label;
+  return volume;
+}
+
 bool Load(const Machine& description, std::string* error) {
   std::string problem;
   if (!CheckMachine(description, &problem)) {

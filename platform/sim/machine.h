@@ -62,6 +62,11 @@ struct Machine {
   std::vector<Volume> volumes;
 };
 
+// Shorthands for building machines: a disk kept in memory, and a volume on a disk (-1: none).
+Disk MemoryDisk(int number, std::uint64_t size);
+Volume VolumeOn(char letter, int disk, std::uint64_t offset, std::uint64_t length,
+                const std::string& fileSystem = "", const std::string& label = "");
+
 // Replaces the whole simulated state with this machine: images that do not exist are created
 // sparse and their formatted volumes get a boot sector; existing images are kept as they are.
 bool Load(const Machine& machine, std::string* error);
