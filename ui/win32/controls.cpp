@@ -127,6 +127,10 @@ void ComboBox::Create(HWND parent, int id, const Placement& at) {
 void ComboBox::AddItem(const std::string& text) {
   const std::wstring wide = Widen(text);
   SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  const int needed = TextExtent(SharedFonts().normal.get(), text).cx + GetSystemMetrics(SM_CXVSCROLL) + 8;
+  if (needed > SendMessageW(hwnd(), CB_GETDROPPEDWIDTH, 0, 0)) {
+    SendMessageW(hwnd(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(needed), 0);
+  }
 }
 
 int ComboBox::SelectedIndex() const { return static_cast<int>(SendMessageW(hwnd(), CB_GETCURSEL, 0, 0)); }

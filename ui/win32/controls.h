@@ -79,7 +79,7 @@ class ComboBox : public Control {
  public:
   // The height includes the dropped-down list.
   void Create(HWND parent, int id, const Placement& at);
-  void AddItem(const std::string& text);
+  void AddItem(const std::string& text);  // the dropped-down list widens to show it whole
   int SelectedIndex() const;
   void Select(int index);
 };

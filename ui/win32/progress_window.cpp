@@ -24,17 +24,18 @@ constexpr int kBarWidth = 609;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
-// Label1 to Label8: a caption and its value, four times along the first row.
+// Label1 to Label8: a caption and its value, four times along the first row. A value gets the
+// width of its widest likely text.
 struct LabelPair {
   const char* caption;
   const char* initialValue;
-  int valueWidth;
+  const char* widestValue;
 };
 const LabelPair kLabels[4] = {
-    {"Speed:", "0 MB/S", 72},
-    {"Wiped/Total:", "4096000000 MB/4096 TB", 132},
-    {"Elapsed time:", "00h00m00s", 62},
-    {"Time left this pass:", "00h00m00s", 62},
+    {"Speed:", "0 MB/S", "9999 MB/S"},
+    {"Wiped/Total:", "4096000000 MB/4096 TB", "4096000000 MB/4096 TB"},
+    {"Elapsed time:", "00h00m00s", "00h00m00s"},
+    {"Time left this pass:", "00h00m00s", "00h00m00s"},
 };
 
 class ProgressForm {
@@ -52,6 +53,7 @@ class ProgressForm {
   void CreateLabels();
 
   UniqueWindow frame_;  // first member: destroyed after its controls
+  UniqueFont smallerFont_;
   Label labels_[8];
   PercentBar bar_;
   CheckBox formatBox_;
@@ -84,24 +86,38 @@ void ProgressForm::Create() {
   hints_.AddHint(bar_.hwnd(), "Current pass");
 }
 
-void ProgressForm::CreateLabels() {
-  // Captions take the width of their text, values a fixed width; the rest of the row is
-  // shared out as gaps between the four pairs.
-  const int captionGap = 4;
-  int used = 0;
-  int captionWidths[4];
-  for (int i = 0; i < 4; ++i) {
-    captionWidths[i] = TextExtent(SharedFonts().normal.get(), kLabels[i].caption).cx + 2;
-    used += captionWidths[i] + captionGap + kLabels[i].valueWidth;
+int RowWidth(HFONT font, int captionGap) {
+  int width = 0;
+  for (const LabelPair& pair : kLabels) {
+    width += TextExtent(font, pair.caption).cx + 2 + captionGap + TextExtent(font, pair.widestValue).cx + 2;
   }
+  return width;
+}
+
+void ProgressForm::CreateLabels() {
+  const int captionGap = 4;
+  // The row must fit above the bar; where the system font is too wide for that, the row's
+  // texts get a smaller cut of it.
+  HFONT font = SharedFonts().normal.get();
+  LOGFONTW smaller{};
+  GetObjectW(font, sizeof(smaller), &smaller);
+  while (RowWidth(font, captionGap) > kBarWidth && (smaller.lfHeight < -7 || smaller.lfHeight > 7)) {
+    smaller.lfHeight += smaller.lfHeight < 0 ? 1 : -1;
+    smallerFont_.reset(CreateFontIndirectW(&smaller));
+    font = smallerFont_.get();
+  }
+  // The rest of the bar's width is shared out as gaps between the four pairs.
+  const int used = RowWidth(font, captionGap);
   const int gap = used < kBarWidth ? (kBarWidth - used) / 3 : 0;
   int x = kMargin;
   for (int i = 0; i < 4; ++i) {
-    labels_[2 * i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, 12, captionWidths[i], 16});
-    x += captionWidths[i] + captionGap;
-    labels_[2 * i + 1].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue,
-                              {x, 12, kLabels[i].valueWidth, 16});
-    x += kLabels[i].valueWidth + gap;
+    const int captionWidth = TextExtent(font, kLabels[i].caption).cx + 2;
+    const int valueWidth = TextExtent(font, kLabels[i].widestValue).cx + 2;
+    labels_[2 * i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, 12, captionWidth, 16}, SS_LEFT, font);
+    x += captionWidth + captionGap;
+    labels_[2 * i + 1].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue, {x, 12, valueWidth, 16},
+                              SS_LEFT, font);
+    x += valueWidth + gap;
   }
 }
 

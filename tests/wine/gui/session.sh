@@ -1,0 +1,174 @@
+# Shared by the GUI test scripts (sourced, not run): a private Wine prefix and home inside the
+# build folder and an Xvfb display of the test's own, as tests/wine/wine-run sets them up, with
+# dunmere-sim.exe started in the background and driven by guidriver.exe.
+#
+#   source session.sh <bin folder> <test name>
+#
+# Everything started here is ended on exit: the programs and Xvfb by their process ids, the
+# wineserver of the prefix through wineserver -k.
+
+set -u
+gui_bin=$(cd "$1" && pwd)
+gui_test=$2
+gui_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+gui_build=$(dirname "$gui_bin")
+gui_root=${DUNMERE_WINE_ROOT:-$gui_build/wine}
+gui_shots=$gui_build/artifacts/screenshots
+mkdir -p "$gui_root/home" "$gui_shots"
+export HOME="$gui_root/home" WINEPREFIX="$gui_root/prefix" WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+gui_xvfb_pid=""
+gui_pids=()
+
+gui_cleanup() {
+  local pid
+  for pid in "${gui_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  for pid in "${gui_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  if [ -n "$gui_xvfb_pid" ]; then kill "$gui_xvfb_pid" 2>/dev/null; wait "$gui_xvfb_pid" 2>/dev/null; fi
+}
+trap gui_cleanup EXIT
+
+fail() {
+  echo "FAIL [$gui_test]: $*" >&2
+  exit 1
+}
+
+note() { echo "[$gui_test] $*"; }
+
+# A display number nobody uses.
+gui_display=90
+while [ -e "/tmp/.X11-unix/X$gui_display" ] || [ -e "/tmp/.X$gui_display-lock" ]; do
+  gui_display=$((gui_display + 1))
+done
+Xvfb ":$gui_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+gui_xvfb_pid=$!
+export DISPLAY=":$gui_display"
+for _ in $(seq 1 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool getmouselocation >/dev/null 2>&1 || fail "Xvfb did not start"
+
+"$gui_here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
+
+# drive <verb> ...: guidriver's answer in $out; a verb that fails fails the test.
+drive() {
+  out=$(wine "$gui_bin/guidriver.exe" "$@") || fail "guidriver $*"
+}
+
+# expect "<output>" "<exact line>" [what]
+expect() {
+  printf '%s\n' "$1" | grep -qxF -- "$2" || { printf '%s\n' "$1" >&2; fail "${3:-expected} line: $2"; }
+}
+
+# value "<output>" <key>: the value of the first key=value line.
+value() { printf '%s\n' "$1" | sed -n "s/^$2=//p" | head -1; }
+
+# start_sim: starts dunmere-sim.exe in the background and waits for its main window. sim_pid
+# names it for wait_exit. The first start in a fresh Xvfb has been seen to hang before the
+# program's first line, so it is tried twice.
+start_sim() {
+  local attempt
+  for attempt in 1 2; do
+    wine "$gui_bin/dunmere-sim.exe" &
+    sim_pid=$!
+    gui_pids+=("$sim_pid")
+    if wine "$gui_bin/guidriver.exe" wait TForm1 visible 20000 >/dev/null 2>&1; then return 0; fi
+    note "main window did not appear (attempt $attempt)"
+    kill "$sim_pid" 2>/dev/null
+    wineserver -k >/dev/null 2>&1
+    wait "$sim_pid" 2>/dev/null
+  done
+  fail "dunmere-sim.exe did not show its main window"
+}
+
+# start_second: a further copy in the background, its process id in second_pid.
+start_second() {
+  wine "$gui_bin/dunmere-sim.exe" &
+  second_pid=$!
+  gui_pids+=("$second_pid")
+}
+
+# wait_exit <pid> [seconds]: waits for a program to end; its exit code in exit_code.
+wait_exit() {
+  local pid=$1 limit=${2:-20} i
+  for i in $(seq 1 $((limit * 10))); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && fail "process $pid did not end within $limit s"
+  wait "$pid"
+  exit_code=$?
+}
+
+# screenshot <name>: the whole virtual desktop into the build's artifacts/screenshots/.
+screenshot() {
+  local desktop file="$gui_shots/$gui_test-$1.png"
+  sleep 0.5  # let the windows finish painting
+  desktop=$(xdotool search --name 'Default - Wine desktop' | head -1)
+  [ -n "$desktop" ] || fail "no Wine desktop window to take a picture of"
+  import -window "$desktop" "$file" || fail "screenshot $file"
+  note "screenshot: $file"
+}
+
+# fresh_machine [write delay ms]: the demo's layout (disks 0 to 2, C: the system volume, D: and
+# E: on disk 1, F: a removable stick) in new images of this test's own, for the next starts.
+fresh_machine() {
+  local delay=${1:-0} folder="$gui_build/artifacts/gui-machines/$gui_test"
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  cat > "$folder/machine.json" <<JSON
+{
+  "windowsDirectory": "C:\\\\WINDOWS",
+  "realClock": true,
+  "writeDelayMs": $delay,
+  "disks": [
+    {"number": 0, "size": "256 MiB", "image": "disk0.img"},
+    {"number": 1, "size": "192 MiB", "image": "disk1.img"},
+    {"number": 2, "size": "64 MiB", "image": "disk2.img"}
+  ],
+  "volumes": [
+    {"letter": "C", "disk": 0, "offset": "1 MiB", "length": "255 MiB", "fileSystem": "NTFS", "label": "System"},
+    {"letter": "D", "disk": 1, "offset": "1 MiB", "length": "127 MiB", "fileSystem": "NTFS", "label": "Data"},
+    {"letter": "E", "disk": 1, "offset": "128 MiB", "length": "64 MiB", "fileSystem": "FAT32", "label": "Backup"},
+    {"letter": "F", "driveType": "removable", "disk": 2, "offset": "1 MiB", "length": "63 MiB",
+     "fileSystem": "FAT32", "label": "USBSTICK"}
+  ]
+}
+JSON
+  export DUNMERE_MACHINE="Z:$(printf '%s' "$folder/machine.json" | tr '/' '\\')"
+}
+
+# read_checks <window> <list id>: the rows' check marks in $checked, e.g. "0 0 1 0".
+read_checks() {
+  drive list "$1" "$2"
+  checked=$(printf '%s\n' "$out" | sed -n 's/^row=[0-9]* checked=\([01]\).*/\1/p' | tr '\n' ' ' | sed 's/ $//')
+}
+
+# expect_checks <window> <list id> "<flags>" [what]
+expect_checks() {
+  read_checks "$1" "$2"
+  [ "$checked" = "$3" ] || fail "${4:-check marks}: expected '$3', found '$checked'"
+}
+
+# centre_of "<l t r b>": the centre as "x y".
+centre_of() {
+  set -- $1
+  echo "$((($1 + $3) / 2)) $((($2 + $4) / 2))"
+}
+
+# near "<x y>" "<x y>" [pixels]: true when both coordinates differ by at most that (1).
+near() {
+  local limit=${3:-1}
+  set -- $1 $2
+  local dx=$(($1 - $3)) dy=$(($2 - $4))
+  [ "${dx#-}" -le "$limit" ] && [ "${dy#-}" -le "$limit" ]
+}
+
+# field "<line>" <key>: the value of key=value inside one line of controls/control output (up to
+# the next blank for rect-like fields is not enough, so rect is handled by rect_of).
+rect_of() { printf '%s\n' "$1" | sed -n 's/.* rect=\([-0-9]* [-0-9]* [-0-9]* [-0-9]*\).*/\1/p' | head -1; }
+size_of() {
+  set -- $1
+  echo "$(($3 - $1)) $(($4 - $2))"
+}
