@@ -81,6 +81,8 @@ TEST_F(StartupTest, RefusesUnsupportedPlatformsAndMachinesWithoutAReadableDisk) 
   const StartCase cases[] = {
       {"NT with disk 0", platform::kPlatformNt, {0, 1, 2}, false, {}},
       {"NT with only disk 2", platform::kPlatformNt, {2}, false, {}},
+      {"NT with only disk 4", platform::kPlatformNt, {4}, false, {}},
+      {"NT with only disk 5, beyond the probe", platform::kPlatformNt, {5}, false, {kNoDiskMessage}},
       {"NT without a readable disk", platform::kPlatformNt, {}, false, {kNoDiskMessage}},
       {"9x with the sector library", platform::kPlatformWindows9x, {0, 1, 2}, true, {kWin9xMessage}},
       {"9x without the sector library", platform::kPlatformWindows9x, {0, 1, 2}, false,
@@ -91,6 +93,7 @@ TEST_F(StartupTest, RefusesUnsupportedPlatformsAndMachinesWithoutAReadableDisk) 
     SCOPED_TRACE(c.name);
     headless::Reset();
     machine_ = DefaultMachine();
+    for (int extra = 3; extra <= 5; ++extra) machine_.disks.push_back(app_test::MakeDisk(extra, 8 * app_test::kMiB));
     machine_.platformId = c.platformId;
     machine_.sectorLibrary = c.sectorLibrary;
     KeepReadable(c.readable);
