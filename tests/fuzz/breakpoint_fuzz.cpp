@@ -13,25 +13,10 @@ namespace {
 
 const char* const kResumable = "Incomplete wipe, resumable.";
 
-void CheckFound(const fuzz::DecodedRecord& expected, bool found, const BreakpointValues& values,
-                const char* where) {
-  const std::string at = std::string(" on the ") + where;
-  FUZZ_CHECK(found == expected.valid, "FindBreakpoint disagrees with the record layout" + at);
-  if (!found) {
-    const BreakpointValues zero;
-    FUZZ_CHECK(values.StartBlock == 0 && values.BlockCount == 0 && values.TailBytes == 0 &&
-                   values.PassIndex == 0 && values.MethodId == 0 && values.FillByte == 0 &&
-                   std::memcmp(values.CapacityText, zero.CapacityText, 50) == 0,
-               "values not zeroed without a record" + at);
-    return;
-  }
-  FUZZ_CHECK(values.StartBlock == expected.startBlock, "StartBlock" + at);
-  FUZZ_CHECK(values.BlockCount == expected.blockCount, "BlockCount" + at);
-  FUZZ_CHECK(values.TailBytes == expected.tailBytes, "TailBytes" + at);
-  FUZZ_CHECK(values.PassIndex == expected.passIndex, "PassIndex" + at);
-  FUZZ_CHECK(values.MethodId == expected.methodId, "MethodId" + at);
-  FUZZ_CHECK(values.FillByte == expected.fillByte, "FillByte" + at);
-  FUZZ_CHECK(std::memcmp(values.CapacityText, expected.capacityText, 50) == 0, "CapacityText" + at);
+bool SameValues(const BreakpointValues& a, const BreakpointValues& b) {
+  return a.StartBlock == b.StartBlock && a.BlockCount == b.BlockCount && a.TailBytes == b.TailBytes &&
+         a.PassIndex == b.PassIndex && a.MethodId == b.MethodId && a.FillByte == b.FillByte &&
+         std::memcmp(a.CapacityText, b.CapacityText, sizeof a.CapacityText) == 0;
 }
 
 BreakpointValues Scrambled() {
@@ -44,6 +29,23 @@ BreakpointValues Scrambled() {
   values.FillByte = 0x3C;
   std::memset(values.CapacityText, 'x', sizeof values.CapacityText);
   return values;
+}
+
+void CheckFound(const fuzz::DecodedRecord& expected, bool found, const BreakpointValues& values,
+                const char* where) {
+  const std::string at = std::string(" on the ") + where;
+  FUZZ_CHECK(found == expected.valid, "FindBreakpoint disagrees with the record layout" + at);
+  if (!found) {
+    FUZZ_CHECK(SameValues(values, BreakpointValues{}), "values not zeroed without a record" + at);
+    return;
+  }
+  FUZZ_CHECK(values.StartBlock == expected.startBlock, "StartBlock" + at);
+  FUZZ_CHECK(values.BlockCount == expected.blockCount, "BlockCount" + at);
+  FUZZ_CHECK(values.TailBytes == expected.tailBytes, "TailBytes" + at);
+  FUZZ_CHECK(values.PassIndex == expected.passIndex, "PassIndex" + at);
+  FUZZ_CHECK(values.MethodId == expected.methodId, "MethodId" + at);
+  FUZZ_CHECK(values.FillByte == expected.fillByte, "FillByte" + at);
+  FUZZ_CHECK(std::memcmp(values.CapacityText, expected.capacityText, 50) == 0, "CapacityText" + at);
 }
 
 bool VolumeMounted() {
@@ -88,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> unit = fuzz::UnitFrom(data, size);
   FUZZ_CHECK(sim::WriteVolume(fuzz::kVolumeLetter, 0, unit), "planting on the volume");
   FUZZ_CHECK(sim::WriteDisk(fuzz::kBareDisk, 0, unit), "planting on the disk");
-  fuzz::ResetSession();
-  const fuzz::DecodedRecord expected = fuzz::DecodeRecord(unit);
+  const fuzz::Session session;
+  const fuzz::DecodedRecord expected = fuzz::DecodeRecord(unit, fuzz::kTargetBytes);  // the volume and the disk alike
 
   // The direct calls, as the Resume command makes them.
   BreakpointValues values = Scrambled();
@@ -106,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sim::ClearCalls();
   RefreshDriveList();
   RefreshDiskList();
-  FUZZ_CHECK(std::memcmp(&ResumePoint, &before, sizeof before) == 0, "the inventory changed ResumePoint");
+  FUZZ_CHECK(SameValues(ResumePoint, before), "the inventory changed ResumePoint");
   CheckNothingWritten();
   fuzz::CheckTablesTerminated();
 

@@ -20,9 +20,18 @@ void MakeHarmless(sim::Machine* machine) {
   for (sim::Disk& disk : machine->disks) disk.image.clear();
 }
 
+// Each input leaves an empty machine behind, so that what it loaded is freed within it.
+struct EmptyMachineAfter {
+  ~EmptyMachineAfter() {
+    headless::Reset();
+    sim::Load(sim::Machine{}, nullptr);
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const EmptyMachineAfter cleanup;
   const std::string text(reinterpret_cast<const char*>(data), size);
   sim::Machine machine;
   std::string error;

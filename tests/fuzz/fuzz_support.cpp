@@ -6,6 +6,7 @@
 
 #include "devices/tables.h"
 #include "ui/headless/headless.h"
+#include "wipe/methods.h"
 
 namespace fuzz {
 
@@ -73,11 +74,8 @@ void LoadSmallMachine(const std::string& hostFolder) {
 
 bool GuardsIntact() {
   for (std::uint64_t at : {std::uint64_t{0}, kGuardBytes + kTargetBytes}) {
-    const std::vector<std::uint8_t> bytes = sim::ReadDisk(kVolumeDisk, at, kGuardBytes);
-    if (bytes.size() != kGuardBytes) return false;
-    for (std::uint8_t b : bytes) {
-      if (b != kGuardByte) return false;
-    }
+    static const std::vector<std::uint8_t> guard(kGuardBytes, kGuardByte);
+    if (sim::ReadDisk(kVolumeDisk, at, kGuardBytes) != guard) return false;
   }
   return true;
 }
@@ -97,14 +95,14 @@ void Fail(const std::string& message) {
   std::abort();
 }
 
-DecodedRecord DecodeRecord(const std::vector<std::uint8_t>& unit) {
+DecodedRecord DecodeRecord(const std::vector<std::uint8_t>& unit, std::uint64_t deviceBytes) {
   DecodedRecord record;
   if (unit.size() < kUnitBytes) return record;
   if (!HasSignature(unit, kSignatureAt) || !HasSignature(unit, kSecondSignatureAt)) return record;
   for (std::size_t k = kCheckedFirst; k <= kCheckedLast; ++k) {
     if (unit[k + kCheckCopyDistance] != (unit[k] ^ kCheckCopyKey)) return record;
   }
-  record.valid = true;
+  record.sealed = true;
   record.startBlock = Little32(unit, 20);
   record.blockCount = Little32(unit, 24);
   record.tailBytes = Little32(unit, 28);
@@ -112,6 +110,15 @@ DecodedRecord DecodeRecord(const std::vector<std::uint8_t>& unit) {
   record.methodId = unit[33];
   std::memcpy(record.capacityText, unit.data() + 34, sizeof record.capacityText);
   record.fillByte = unit[84];
+  // A record that starts past its own end or at a pass its method does not have would make a
+  // resumed run skip the wipe, and one from a larger device would make it report blocks past
+  // this device's end as wiped.
+  const bool knownMethod = record.methodId < kMethodCount;
+  const std::uint64_t tail = record.tailBytes < 1048576 ? record.tailBytes : 0;
+  const std::uint64_t rangeBytes = std::uint64_t{record.blockCount} * 1048576 + tail;
+  record.valid = record.startBlock <= record.blockCount &&
+                 (!knownMethod || record.passIndex < WipeMethods[record.methodId].passCount) &&
+                 rangeBytes <= deviceBytes;
   return record;
 }
 

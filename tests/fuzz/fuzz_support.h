@@ -17,7 +17,7 @@ namespace fuzz {
 inline constexpr char kVolumeLetter = 'E';
 inline constexpr int kVolumeDisk = 1;
 inline constexpr int kBareDisk = 2;
-inline constexpr std::uint64_t kGuardBytes = 65536;
+inline constexpr std::uint64_t kGuardBytes = 4096;
 // Two whole blocks and a tail: small enough for thousands of runs a second, large enough for
 // records that fit, records that reach past the end and runs with a tail.
 inline constexpr std::uint64_t kTargetBytes = 2 * 1048576 + 4608;
@@ -34,6 +34,15 @@ bool GuardsIntact();
 
 // Everything a run leaves in the windows, the call log and the clock back to a fresh start.
 void ResetSession();
+// One input's session: reset when it starts and again when it ends, so that what an input
+// allocates is also freed within it and libFuzzer's leak check only runs on a real leak.
+class Session {
+ public:
+  Session() { ResetSession(); }
+  ~Session() { ResetSession(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+};
 
 // Prints the message and aborts: libFuzzer reports the input as a crash.
 [[noreturn]] void Fail(const std::string& message);
@@ -46,7 +55,8 @@ void ResetSession();
 inline constexpr std::size_t kUnitBytes = 4096;
 
 struct DecodedRecord {
-  bool valid = false;
+  bool sealed = false;  // both signatures and the check copy are right
+  bool valid = false;   // sealed, and it describes a wipe of this device (see DecodeRecord)
   std::uint32_t startBlock = 0;
   std::uint32_t blockCount = 0;
   std::uint32_t tailBytes = 0;
@@ -55,7 +65,9 @@ struct DecodedRecord {
   std::uint8_t fillByte = 0;
   char capacityText[50] = {};
 };
-DecodedRecord DecodeRecord(const std::vector<std::uint8_t>& unit);
+// valid: a pass of its method, a start block within its range, and a range (blocks and tail)
+// that fits a device of deviceBytes; a record of an unknown method is left to the command.
+DecodedRecord DecodeRecord(const std::vector<std::uint8_t>& unit, std::uint64_t deviceBytes);
 // Writes both signatures and the check copy, so that any bytes become a record that passes.
 void SealRecord(std::vector<std::uint8_t>* unit);
 // The 4096-byte unit from the fuzz input: its first bytes, zeros after them.

@@ -73,7 +73,7 @@ std::vector<std::uint8_t> RecordOf(const Saved& saved) {
   }
   std::vector<std::uint8_t> unit = disk ? sim::ReadDisk(fuzz::kBareDisk, 0, fuzz::kUnitBytes)
                                         : sim::ReadVolume(fuzz::kVolumeLetter, 0, fuzz::kUnitBytes);
-  if (!fuzz::DecodeRecord(unit).valid) fuzz::Fail("SaveBreakpoint left no valid record on " + path);
+  if (!fuzz::DecodeRecord(unit, fuzz::kTargetBytes).sealed) fuzz::Fail("SaveBreakpoint left no valid record on " + path);
   return unit;
 }
 

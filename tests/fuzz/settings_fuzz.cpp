@@ -46,9 +46,13 @@ std::vector<std::uint8_t> ReadHostFile() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char folder[] = "/tmp/dunmere-fuzz-settings-XXXXXX";
-  if (mkdtemp(folder) == nullptr) fuzz::Fail("cannot make a host folder");
-  hostFolder = folder;
+  // Memory-backed when the host has it: a disk file system may flush each rewritten file.
+  char folder[] = "/dev/shm/dunmere-fuzz-settings-XXXXXX";
+  char fallback[] = "/tmp/dunmere-fuzz-settings-XXXXXX";
+  const char* made = mkdtemp(folder);
+  if (made == nullptr) made = mkdtemp(fallback);
+  if (made == nullptr) fuzz::Fail("cannot make a host folder");
+  hostFolder = made;
   std::atexit(RemoveHostFolder);
   fuzz::LoadSmallMachine(hostFolder);
   return 0;
@@ -56,13 +60,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > kLongestFile) size = kLongestFile;
+  const fuzz::Session session;
   WriteHostFile(data, size);
   const bool expectDisabled = size > 0 && data[0] == 0xFF;
 
   // From the fresh start (sounds on) and from a start where the option was already checked:
   // a file that holds byte 0 decides alone.
   for (bool checkedBefore : {false, true}) {
-    headless::Reset();
+    fuzz::ResetSession();
     ui::SetOptionChecked(ui::Option::DisableSound, checkedBefore);
     FUZZ_CHECK(LoadSettings(), "an existing settings file was not read");
     const bool disabled = ui::OptionChecked(ui::Option::DisableSound);
