@@ -121,6 +121,23 @@ class AppTest : public inventory_test::MachineTest {
     headless::ClickCheckBox(list, row);
   }
 
+  // From now on, notes at every sound how many dialogs had been shown before it, so a test can
+  // tell a sound that announces a dialog from one that follows it.
+  void NoteDialogsAtEachSound() {
+    dialogsAtSound_.clear();
+    sim::SetFaultHook([this](const sim::Call& call) {
+      if (call.op == sim::Op::PlaySound) dialogsAtSound_.push_back(headless::Dialogs().size());
+      return false;
+    });
+  }
+
+  // 0, 1, ..., count - 1: each sound came just before its dialog.
+  static std::vector<std::size_t> EachBeforeItsDialog(std::size_t count) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < count; ++i) order.push_back(i);
+    return order;
+  }
+
   // Milliseconds of the simulated clock since midnight, to measure what SleepMs cost.
   static long ClockMs() {
     const platform::LocalTime now = platform::LocalTimeNow();
@@ -129,6 +146,7 @@ class AppTest : public inventory_test::MachineTest {
 
   std::string hostFolder_;
   sim::Machine machine_;
+  std::vector<std::size_t> dialogsAtSound_;
 };
 
 }  // namespace app_test

@@ -80,7 +80,7 @@ struct StartCase {
 TEST_F(StartupTest, RefusesUnsupportedPlatformsAndMachinesWithoutAReadableDisk) {
   const StartCase cases[] = {
       {"NT with disk 0", platform::kPlatformNt, {0, 1, 2}, false, {}},
-      {"NT with only disk 2", platform::kPlatformNt, {2}, false, {}},
+      {"NT with only disk 3", platform::kPlatformNt, {3}, false, {}},
       {"NT with only disk 4", platform::kPlatformNt, {4}, false, {}},
       {"NT with only disk 5, beyond the probe", platform::kPlatformNt, {5}, false, {kNoDiskMessage}},
       {"NT without a readable disk", platform::kPlatformNt, {}, false, {kNoDiskMessage}},
@@ -98,11 +98,13 @@ TEST_F(StartupTest, RefusesUnsupportedPlatformsAndMachinesWithoutAReadableDisk) 
     machine_.sectorLibrary = c.sectorLibrary;
     KeepReadable(c.readable);
     Load();
+    NoteDialogsAtEachSound();
 
     app::FormCreate();
 
     EXPECT_EQ(WarningTexts(), c.messages);
     EXPECT_EQ(Sounds(), std::vector<std::string>(c.messages.size(), "ding.wav"));
+    EXPECT_EQ(dialogsAtSound_, EachBeforeItsDialog(c.messages.size()));
     EXPECT_EQ(ui::TerminationRequested(), !c.messages.empty());
     // A refusal only asks for termination: the lists are filled all the same.
     EXPECT_EQ(ui::RowCount(ui::List::Drive), 3);

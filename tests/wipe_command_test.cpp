@@ -175,9 +175,11 @@ TEST_F(WipeCommandTest, NoToEitherQuestionEndsTheCommandWithoutAWord) {
     ui::SetShutdownBox(true);
     ui::SetFormatBox(false, true);
     headless::QueueAnswers(c.answers);
+    NoteDialogsAtEachSound();
 
     app::WipeItNowClicked();
 
+    EXPECT_EQ(dialogsAtSound_, EachBeforeItsDialog(c.texts.size()));
     ASSERT_EQ(headless::Dialogs().size(), c.texts.size());
     for (std::size_t i = 0; i < c.texts.size(); ++i) {
       const headless::Dialog& dialog = headless::Dialogs()[i];
@@ -210,9 +212,11 @@ TEST_F(FormatOfferTest, AnUnformattedVolumeIsOfferedForFormattingWithTheDing) {
   Choose(ui::kPageWipeDrive, "E:\\");
   ASSERT_EQ(DriveTable[SelectedDriveRow].Capacity, 0u);
   const int row = SelectedDriveRow;
+  NoteDialogsAtEachSound();
 
   app::WipeItNowClicked();  // answered No
 
+  EXPECT_EQ(dialogsAtSound_, EachBeforeItsDialog(1));
   ASSERT_EQ(headless::Dialogs().size(), 1u);
   const headless::Dialog& offer = headless::Dialogs()[0];
   EXPECT_EQ(offer.caption, "Format the drive");
