@@ -1,12 +1,12 @@
 # Wine tests of the Win32 platform layer (CTest label "wine"): raw devices on image files and a
-# loop device, volumes, the process and the shell, and the sector library with two stand-in
-# DLLs. setup-drives gives the prefix its drives before the tests and takes them away after.
+# loop device, volumes, the process and the shell, the sector library with two stand-in DLLs,
+# and the portable core with headless windows on those calls (inventory, drive wipe runs). setup-drives gives the prefix its drives before the tests and takes them away after.
 set(WINE_PLATFORM_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KORVANE_DIR ${CMAKE_CURRENT_LIST_DIR}/../korvane)
 
 file(GLOB WINE_PLATFORM_TEST_SOURCES CONFIGURE_DEPENDS ${WINE_PLATFORM_DIR}/*.cpp)
 add_executable(platform_wine_tests ${WINE_PLATFORM_TEST_SOURCES}
-  $<TARGET_OBJECTS:platform_win32>)
+  $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_win32> $<TARGET_OBJECTS:ui_headless>)
 target_link_libraries(platform_wine_tests PRIVATE gtest ${WIN32_SYSTEM_LIBS})
 
 # "korvane.dll" twice, in folders of their own under bin/korvane: with the export pxRead, and
