@@ -22,8 +22,9 @@ class BreakpointTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    sim::Machine machine = MachineWithE(4 * kMiB);
-    machine.disks.push_back(MakeDisk(3, 8 * kMiB));
+    // Large enough for the block counts below; the stores only keep what is written.
+    sim::Machine machine = MachineWithE(1300 * kMiB);
+    machine.disks.push_back(MakeDisk(3, 1300 * kMiB));
     Load(machine);
     SelectDrive("E:\\");
     ASSERT_TRUE(sim::WriteVolume('E', 0, std::vector<std::uint8_t>(2 * kRecordUnit, kOldByte)));

@@ -149,32 +149,38 @@ TEST_F(DriveRunTest, CheckpointsFallBeforeBlockOneAndEveryIntervalNeverBeforeBlo
   }
 }
 
+// F counts consecutive failed blocks: ten are skipped and a good block starts the count anew;
+// the eleventh in a row ends the run.
 TEST_F(DriveRunTest, TenFailedBlocksAreSkippedElevenAbortTheRun) {
   struct Case {
-    std::uint64_t failing;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> failing;  // first block, count
     bool result;
+    std::vector<std::string> logEnd;
+    std::uint64_t blocksTried;
   };
-  const Case cases[] = {{10, true}, {11, false}};
+  const std::vector<Case> cases = {
+      {{{2, 10}}, true, {"Write disk I/O error!", "Drive E: wiped, but 10 MB could not be overwritten."}, 16},
+      {{{2, 10}, {13, 1}}, true, {"Write disk I/O error!", "Drive E: wiped, but 11 MB could not be overwritten."}, 16},
+      {{{2, 11}}, false, {"Write disk I/O error!", "Please check drive connections.", "Wipe aborted!"}, 13},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.failing);
+    SCOPED_TRACE(c.failing.size() * 100 + c.failing[0].second);
     headless::Reset();
     Prepare(16 * kMiB);
-    sim::FailWrites(kE, 2, c.failing);
-    EXPECT_EQ(DriveWipeRun("E:", false, 0), c.result);
-    EXPECT_EQ(LinesEqualTo("Write disk I/O error!"), static_cast<int>(c.failing));
-    std::vector<std::string> expectedEnd;
-    std::vector<std::uint64_t> expectedBlocks;
-    if (c.result) {
-      expectedEnd = {"Write disk I/O error!", "Drive E: wiped, but 10 MB could not be overwritten."};
-      for (std::uint64_t k = 0; k < 16; ++k) expectedBlocks.push_back(k);
-    } else {
-      expectedEnd = {"Write disk I/O error!", "Please check drive connections.", "Wipe aborted!"};
-      for (std::uint64_t k = 0; k < 13; ++k) expectedBlocks.push_back(k);  // stops before block 13
+    int failing = 0;
+    for (const auto& [first, count] : c.failing) {
+      sim::FailWrites(kE, first, count);
+      failing += static_cast<int>(count);
     }
+    EXPECT_EQ(DriveWipeRun("E:", false, 0), c.result);
+    EXPECT_EQ(LinesEqualTo("Write disk I/O error!"), failing);
     const std::vector<std::string> log = Log();
-    ASSERT_GE(log.size(), expectedEnd.size());
-    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(expectedEnd.size()), log.end()), expectedEnd);
-    // A failed block is skipped: the next write goes to the next block.
+    ASSERT_GE(log.size(), c.logEnd.size());
+    EXPECT_EQ(std::vector<std::string>(log.end() - static_cast<long>(c.logEnd.size()), log.end()), c.logEnd);
+    // A failed block is skipped: the next write goes to the next block. Eleven in a row stop
+    // the run before block 13.
+    std::vector<std::uint64_t> expectedBlocks;
+    for (std::uint64_t k = 0; k < c.blocksTried; ++k) expectedBlocks.push_back(k);
     EXPECT_EQ(BlockWrites(kE), expectedBlocks);
     if (!c.result) {
       EXPECT_EQ(RecordOnE().StartBlock, 13u) << "the record stays for a resume";
@@ -261,6 +267,51 @@ TEST_F(DriveRunTest, ResumedPassContinuesWithTheSavedFillByte) {
     EXPECT_EQ(writes.blocks[c.passIndex + 1], (std::vector<std::uint64_t>{3, 4, 5}));
     for (const auto& [pass, bytes] : c.uniform) EXPECT_EQ(writes.uniformBytes[pass], bytes) << "pass " << pass;
   }
+}
+
+// A random-data pass draws its buffer when it starts and again before its 10th, 20th, ...
+// block counted from its first block, also when it starts in the middle of the target.
+TEST_F(DriveRunTest, RandomDataIsRedrawnEveryTenBlocksOfThePass) {
+  struct Case {
+    std::uint32_t resumeAt;  // 0: a fresh run
+    std::vector<std::uint64_t> newContentAt;
+  };
+  const Case cases[] = {{0, {0, 9, 19, 29}}, {37, {37, 46}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.resumeAt);
+    headless::Reset();
+    Prepare(c.resumeAt == 0 ? 35 * kMiB : 50 * kMiB);
+    if (c.resumeAt != 0) PutResumePoint(4, 1, c.resumeAt, 50, 0, "50.0 MB");
+    PassWrites writes;
+    RecordPassWrites(kE, &writes);
+    ASSERT_TRUE(DriveWipeRun("E:", c.resumeAt != 0, 4));
+    headless::SetPumpHook(nullptr);
+    const std::vector<std::uint64_t>& blocks = writes.blocks[2];
+    const std::vector<std::size_t>& digests = writes.digests[2];
+    ASSERT_EQ(blocks.size(), digests.size());
+    std::vector<std::uint64_t> changes;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      if (i == 0 || digests[i] != digests[i - 1]) changes.push_back(blocks[i]);
+    }
+    EXPECT_EQ(changes, c.newContentAt);
+  }
+}
+
+// Closing the progress window is no cancel: the run shows it again at its next block.
+TEST_F(DriveRunTest, ClosedProgressWindowComesBackAtTheNextBlock) {
+  Prepare(4 * kMiB);
+  ui::ShowProgressWindow();
+  bool hiddenDuringRun = false;
+  headless::SetPumpHook([&hiddenDuringRun](long pump) {
+    if (pump == 2) {
+      headless::CloseProgressWindow();
+      hiddenDuringRun = !headless::ProgressVisible();
+    }
+  });
+  ASSERT_TRUE(DriveWipeRun("E:", false, 0));
+  EXPECT_TRUE(hiddenDuringRun);
+  EXPECT_TRUE(headless::ProgressVisible());
+  EXPECT_EQ(BlockWrites(kE).size(), 4u);
 }
 
 TEST_F(DriveRunTest, ProgressWindowAtABlock) {

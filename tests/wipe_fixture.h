@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -61,6 +62,7 @@ struct PassWrites {
   std::map<int, std::set<int>> uniformBytes;  // pass number (from 1): the repeated bytes
   std::map<int, int> mixedBlocks;             // pass number: blocks of more than one value
   std::map<int, std::vector<std::uint64_t>> blocks;  // pass number: block indices written
+  std::map<int, std::vector<std::size_t>> digests;   // pass number: a hash of each block written
 };
 
 inline int CaptionPass(const std::string& caption) {
@@ -182,6 +184,7 @@ class EngineTest : public ::testing::Test {
       const int pass = CaptionPass(headless::ProgressCaption());
       const std::vector<std::uint8_t> block = DeviceBytes(path, last.offset, kBlockSize);
       writes->blocks[pass].push_back(last.offset / kMiB);
+      writes->digests[pass].push_back(std::hash<std::string>()(std::string(block.begin(), block.end())));
       if (AllBytesAre(block, block[0])) {
         writes->uniformBytes[pass].insert(block[0]);
       } else {
