@@ -53,7 +53,7 @@ Child::Child(const std::string& arguments, const std::string& program) {
                       nullptr, &startup, &info)) {
     return;
   }
-  CloseHandle(info.hThread);
+  UniqueHandle thread(info.hThread);  // not needed: the process handle says when it ends
   process_.reset(info.hProcess);
 }
 
