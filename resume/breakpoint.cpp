@@ -149,6 +149,16 @@ bool DescribesAWipe(const BreakpointValues& values) {
   return true;
 }
 
+// A record whose blocks and tail end past the end of this device was not left by a run on it
+// (a copied image, a disk moved from a larger enclosure): a resumed run would count blocks that
+// do not exist among the wiped ones. A device that does not tell its length is taken on trust.
+bool FitsDevice(const platform::Device& device, const BreakpointValues& values) {
+  std::uint64_t length = 0;
+  if (!platform::QueryLengthInfo(device, &length)) return true;
+  const std::uint64_t tail = values.TailBytes < kBlockSize ? values.TailBytes : 0;
+  return static_cast<std::uint64_t>(values.BlockCount) * kBlockSize + tail <= length;
+}
+
 std::string DevicePathOf(const BreakpointTarget& target) {
   if (target.isDisk) return DiskDevicePath(target.diskNumber);
   return VolumeDevicePath(VolumeName(target.rootPath));
@@ -186,14 +196,12 @@ bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
 bool FindBreakpoint(const BreakpointTarget& target, BreakpointValues* values) {
   *values = BreakpointValues{};
   Unit unit = {};
-  {
-    platform::Device device = platform::OpenDevice(DevicePathOf(target), platform::Access::ReadWrite);
-    if (!device || !ReadUnit(device, unit)) return false;
-  }
+  platform::Device device = platform::OpenDevice(DevicePathOf(target), platform::Access::ReadWrite);
+  if (!device || !ReadUnit(device, unit)) return false;
   if (!HasSignatures(unit) || !CheckCopyMatches(unit)) return false;
   BreakpointValues found;
   DecodeFields(unit, &found);
-  if (!DescribesAWipe(found)) return false;
+  if (!DescribesAWipe(found) || !FitsDevice(device, found)) return false;
   *values = found;
   return true;
 }
