@@ -1,0 +1,15 @@
+# The real windows of dunmere-sim.exe under Wine, driven from outside by guidriver.exe. Each
+# script starts its own Xvfb and uses the shared prefix, so they run one at a time.
+add_executable(guidriver ${CMAKE_CURRENT_LIST_DIR}/guidriver.cpp)
+target_link_libraries(guidriver PRIVATE comctl32 user32 gdi32 kernel32)
+
+set(GUI_TESTS windows log_window single_instance pages selection settings help_method confirm progress)
+foreach(name ${GUI_TESTS})
+  add_test(NAME gui_${name}
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/${name}.sh ${BIN_DIR})
+  set_tests_properties(gui_${name} PROPERTIES
+    LABELS wine
+    RUN_SERIAL TRUE
+    TIMEOUT 240
+    REQUIRED_FILES "${BIN_DIR}/dunmere-sim.exe;${BIN_DIR}/guidriver.exe")
+endforeach()
