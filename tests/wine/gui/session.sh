@@ -38,22 +38,34 @@ fail() {
 
 note() { echo "[$gui_test] $*"; }
 
-# A display number nobody uses.
+# A display of our own: the first number nobody uses. Other test runs pick numbers the same
+# way at the same time, so a display that another Xvfb took first is skipped.
 gui_display=90
-while [ -e "/tmp/.X11-unix/X$gui_display" ] || [ -e "/tmp/.X$gui_display-lock" ]; do
+for _ in 1 2 3 4 5; do
+  while [ -e "/tmp/.X11-unix/X$gui_display" ] || [ -e "/tmp/.X$gui_display-lock" ]; do
+    gui_display=$((gui_display + 1))
+  done
+  Xvfb ":$gui_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  gui_xvfb_pid=$!
+  export DISPLAY=":$gui_display"
+  for _ in $(seq 1 100); do
+    kill -0 "$gui_xvfb_pid" 2>/dev/null || break
+    xdotool getmouselocation >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  kill -0 "$gui_xvfb_pid" 2>/dev/null && xdotool getmouselocation >/dev/null 2>&1 && break
+  kill "$gui_xvfb_pid" 2>/dev/null
+  wait "$gui_xvfb_pid" 2>/dev/null
+  gui_xvfb_pid=""
   gui_display=$((gui_display + 1))
 done
-Xvfb ":$gui_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-gui_xvfb_pid=$!
-export DISPLAY=":$gui_display"
-for _ in $(seq 1 100); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getmouselocation >/dev/null 2>&1 || fail "Xvfb did not start"
+[ -n "$gui_xvfb_pid" ] || fail "Xvfb did not start"
 
 "$gui_here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
 
 # drive <verb> ...: guidriver's answer in $out; a verb that fails fails the test.
 drive() {
-  out=$(wine "$gui_bin/guidriver.exe" "$@") || fail "guidriver $*"
+  out=$(wine "$gui_bin/guidriver.exe" "$@" </dev/null) || fail "guidriver $*"
 }
 
 # expect "<output>" "<exact line>" [what]
@@ -70,10 +82,10 @@ value() { printf '%s\n' "$1" | sed -n "s/^$2=//p" | head -1; }
 start_sim() {
   local attempt
   for attempt in 1 2; do
-    wine "$gui_bin/dunmere-sim.exe" &
+    wine "$gui_bin/dunmere-sim.exe" </dev/null &
     sim_pid=$!
     gui_pids+=("$sim_pid")
-    if wine "$gui_bin/guidriver.exe" wait TForm1 visible 20000 >/dev/null 2>&1; then return 0; fi
+    if wine "$gui_bin/guidriver.exe" wait TForm1 visible 20000 </dev/null >/dev/null 2>&1; then return 0; fi
     note "main window did not appear (attempt $attempt)"
     kill "$sim_pid" 2>/dev/null
     wineserver -k >/dev/null 2>&1
@@ -84,7 +96,7 @@ start_sim() {
 
 # start_second: a further copy in the background, its process id in second_pid.
 start_second() {
-  wine "$gui_bin/dunmere-sim.exe" &
+  wine "$gui_bin/dunmere-sim.exe" </dev/null &
   second_pid=$!
   gui_pids+=("$second_pid")
 }
@@ -111,21 +123,22 @@ screenshot() {
   note "screenshot: $file"
 }
 
-# fresh_machine [write delay ms]: the demo's layout (disks 0 to 2, C: the system volume, D: and
-# E: on disk 1, F: a removable stick) in new images of this test's own, for the next starts.
+# fresh_machine [write delay ms] [machine fields] [disk fields]: the demo's layout (disks 0 to
+# 2, C: the system volume, D: and E: on disk 1, F: a removable stick) in new images of this
+# test's own, for the next starts. The fields are extra JSON members, each ending in a comma.
 fresh_machine() {
-  local delay=${1:-0} folder="$gui_build/artifacts/gui-machines/$gui_test"
+  local delay=${1:-0} machine=${2:-} disk=${3:-} folder="$gui_build/artifacts/gui-machines/$gui_test"
   rm -rf "$folder"
   mkdir -p "$folder"
   cat > "$folder/machine.json" <<JSON
-{
+{ $machine
   "windowsDirectory": "C:\\\\WINDOWS",
   "realClock": true,
   "writeDelayMs": $delay,
   "disks": [
-    {"number": 0, "size": "256 MiB", "image": "disk0.img"},
-    {"number": 1, "size": "192 MiB", "image": "disk1.img"},
-    {"number": 2, "size": "64 MiB", "image": "disk2.img"}
+    {$disk "number": 0, "size": "256 MiB", "image": "disk0.img"},
+    {$disk "number": 1, "size": "192 MiB", "image": "disk1.img"},
+    {$disk "number": 2, "size": "64 MiB", "image": "disk2.img"}
   ],
   "volumes": [
     {"letter": "C", "disk": 0, "offset": "1 MiB", "length": "255 MiB", "fileSystem": "NTFS", "label": "System"},
