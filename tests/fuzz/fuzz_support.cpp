@@ -1,8 +1,11 @@
 #include "tests/fuzz/fuzz_support.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "devices/tables.h"
 #include "ui/headless/headless.h"
@@ -36,6 +39,24 @@ void CheckTerminated(const char (&field)[N], const char* what, int row) {
 }
 
 }  // namespace
+
+const std::string& HostFolder() {
+  // Never destroyed: the removal at exit still needs the name.
+  static const std::string* const folder = [] {
+    char memory[] = "/dev/shm/dunmere-fuzz-XXXXXX";
+    char disk[] = "/tmp/dunmere-fuzz-XXXXXX";
+    const char* made = mkdtemp(memory);
+    if (made == nullptr) made = mkdtemp(disk);
+    if (made == nullptr) Fail("cannot make a host folder");
+    const std::string* name = new std::string(made);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(HostFolder(), ignored);
+    });
+    return name;
+  }();
+  return *folder;
+}
 
 const char* VolumeRootPath() { return "E:\\"; }
 const char* VolumeDevicePathText() { return "\\\\.\\E:"; }

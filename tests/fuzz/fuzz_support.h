@@ -27,6 +27,10 @@ const char* VolumeRootPath();    // "E:\"
 const char* VolumeDevicePathText();  // "\\.\E:"
 std::string BareDiskDevicePath();    // "\\.\physicaldrive2"
 
+// A host folder of this process for the files next to the executable (memory-backed where the
+// host has /dev/shm: a disk file system may flush every rewritten file), removed at exit.
+const std::string& HostFolder();
+
 // Loads the small machine (in memory, virtual clock) and fills the guard zones. hostFolder
 // stands for the executable's folder (setting.bin); empty keeps the default.
 void LoadSmallMachine(const std::string& hostFolder = "");

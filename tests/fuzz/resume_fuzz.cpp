@@ -7,6 +7,7 @@
 // inside it, no handle stays open, the windows come back, a started run ends in exactly one of
 // its three outcomes, the progress texts end inside their fields, and a success means that
 // every block of the record's range from its pass on was written in full.
+#include <cstdio>
 #include <map>
 
 #include "app/handlers.h"
@@ -85,11 +86,42 @@ void SelectTarget(const Scenario& scenario) {
   }
 }
 
+// The record carries the volume's former file-system name (bytes 200 to 220, any bytes here);
+// the batch file that formats the volume after the run must hold one fixed command whatever
+// the name. Read when the batch is started, the only moment it exists.
+void CheckFormatBatch() {
+  const std::string path = fuzz::HostFolder() + "/format.bat";
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(file != nullptr, "format.bat is started but missing");
+  char text[256] = {};
+  const std::size_t got = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  const std::string batch(text, got);
+  const std::string drive = std::string(" ") + fuzz::kVolumeLetter + ":\r\n";  // a text file
+  bool known = false;
+  for (const char* fileSystem : {"FAT", "FAT32", "NTFS"}) {
+    known = known || batch == std::string("ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:") + fileSystem + drive;
+  }
+  FUZZ_CHECK(known, "format.bat holds: " + batch);
+}
+
+void WatchFormatBatch() {
+  sim::SetFaultHook([](const sim::Call& call) {
+    const std::string name = "format.bat";
+    if (call.op == sim::Op::RunHidden && call.path.size() >= name.size() &&
+        call.path.compare(call.path.size() - name.size(), name.size(), name) == 0) {
+      CheckFormatBatch();
+    }
+    return false;
+  });
+}
+
 void ArmUser(const Scenario& scenario) {
   ui::SetOptionChecked(ui::Option::WipeResumable, scenario.resumable);
   headless::QueueAnswers({ui::kDialogYes});
   const long cancelAt = scenario.cancelAtPump;
   const bool untick = scenario.untickFormat;
+  WatchFormatBatch();
   headless::SetPumpHook([cancelAt, untick](long pump) {
     if (untick && pump == 1) ui::SetFormatBox(false, headless::FormatBoxEnabled());
     if (cancelAt != 0 && pump == cancelAt) app::CancelClicked();
@@ -166,7 +198,7 @@ void CheckAmountText(const fuzz::DecodedRecord& record) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::LoadSmallMachine();
+  fuzz::LoadSmallMachine(fuzz::HostFolder());
   return 0;
 }
 

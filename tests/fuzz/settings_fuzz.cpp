@@ -1,11 +1,7 @@
 // setting.bin of 0 to 100 arbitrary bytes: LoadSettings reads at most its 50 bytes, checks
 // "Disable sound" exactly when byte 0 is 0xFF, and the next SaveSettings writes the 50-byte
 // file that says the same.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,14 +12,8 @@
 namespace {
 
 constexpr std::size_t kLongestFile = 100;
-std::string hostFolder;
 
-void RemoveHostFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(hostFolder, ignored);
-}
-
-std::string HostFile() { return hostFolder + "/setting.bin"; }
+std::string HostFile() { return fuzz::HostFolder() + "/setting.bin"; }
 
 void WriteHostFile(const std::uint8_t* data, std::size_t size) {
   std::FILE* file = std::fopen(HostFile().c_str(), "wb");
@@ -46,15 +36,7 @@ std::vector<std::uint8_t> ReadHostFile() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Memory-backed when the host has it: a disk file system may flush each rewritten file.
-  char folder[] = "/dev/shm/dunmere-fuzz-settings-XXXXXX";
-  char fallback[] = "/tmp/dunmere-fuzz-settings-XXXXXX";
-  const char* made = mkdtemp(folder);
-  if (made == nullptr) made = mkdtemp(fallback);
-  if (made == nullptr) fuzz::Fail("cannot make a host folder");
-  hostFolder = made;
-  std::atexit(RemoveHostFolder);
-  fuzz::LoadSmallMachine(hostFolder);
+  fuzz::LoadSmallMachine(fuzz::HostFolder());
   return 0;
 }
 
