@@ -110,7 +110,9 @@ TEST_P(RecordRangeTest, OnlyARecordThatFitsTheDeviceIsABreakpoint) {
   EXPECT_EQ(!c.fits, refused);
   EXPECT_EQ(c.fits ? "finish.wav" : "ding.wav", Sounds().empty() ? "" : Sounds().back());
   EXPECT_EQ(0, WritesOutside(c.disk ? kDiskPath : kVolumePath));
-  if (!c.fits) EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
+  if (!c.fits) {
+    EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
+  }
   EXPECT_EQ(0, sim::OpenHandles());
 }
 
@@ -122,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"DiskFourBlocksTooMany", true, 2, 8, 0, false},
                       RangeCase{"VolumeTailPastTheEnd", false, 1, 4, 512, false},
                       RangeCase{"DiskTailUpToTheEnd", true, 1, 3, 1048575, true}),
-    [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RangeCase>& caseInfo) { return std::string(caseInfo.param.name); });
 
 // A size text that fills all 50 bytes of the record without a terminator is shown as its first
 // 49 characters wherever it is text, and carried on whole into the next record.
@@ -155,8 +157,8 @@ TEST_P(UnterminatedCapacityTextTest, IsShownAs49CharactersAndSavedWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FuzzSeed, UnterminatedCapacityTextTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return std::string(info.param ? "Disk" : "Volume");
+                         [](const ::testing::TestParamInfo<bool>& caseInfo) {
+                           return std::string(caseInfo.param ? "Disk" : "Volume");
                          });
 
 }  // namespace
