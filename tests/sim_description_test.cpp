@@ -2,6 +2,7 @@
 // for every kind of mistake.
 #include <fstream>
 #include <iterator>
+#include <ostream>
 
 #include "tests/sim_fixture.h"
 
@@ -79,6 +80,8 @@ struct BadDescription {
   const char* json;
   const char* message;  // the start of the expected message
 };
+
+std::ostream& operator<<(std::ostream& out, const BadDescription& c) { return out << c.json; }
 
 class SimBadDescriptionTest : public ::testing::TestWithParam<BadDescription> {};
 

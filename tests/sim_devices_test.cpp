@@ -1,6 +1,6 @@
 // Raw devices of the simulated machine: paths, handles, positions, transfers over the regions
 // of a disk, the device controls and the faults a test can inject.
-#include <cstring>
+#include <ostream>
 
 #include "tests/sim_fixture.h"
 
@@ -19,6 +19,8 @@ struct PathCase {
   const char* path;
   bool opens;
 };
+
+std::ostream& operator<<(std::ostream& out, const PathCase& c) { return out << c.path; }
 
 class SimDevicePathTest : public SimDevicesTest, public ::testing::WithParamInterface<PathCase> {};
 
@@ -218,6 +220,10 @@ struct LockCase {
   bool unlocks;
 };
 
+std::ostream& operator<<(std::ostream& out, const LockCase& c) {
+  return out << "behaviour " << static_cast<int>(c.behaviour);
+}
+
 class SimLockTest : public SimDevicesTest, public ::testing::WithParamInterface<LockCase> {};
 
 TEST_P(SimLockTest, AnswersAsTheVolumeBehaves) {
@@ -283,6 +289,8 @@ struct ExtentFailure {
   bool extentsFail;
   int secondDisk;
 };
+
+std::ostream& operator<<(std::ostream& out, const ExtentFailure& c) { return out << c.name; }
 
 class SimExtentFailureTest : public SimDevicesTest,
                              public ::testing::WithParamInterface<ExtentFailure> {};

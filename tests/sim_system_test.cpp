@@ -4,6 +4,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 
 #include "tests/sim_fixture.h"
 
@@ -94,6 +95,8 @@ struct OpenCase {
   const char* target;
   std::intptr_t result;
 };
+
+std::ostream& operator<<(std::ostream& out, const OpenCase& c) { return out << c.target; }
 
 class SimShellOpenTest : public SimFilesTest, public ::testing::WithParamInterface<OpenCase> {
  protected:

@@ -1,6 +1,8 @@
 // Volume queries by root path, and the boot sector they are answered from: recognised after a
 // format, lost after a wipe or a breakpoint record over sector 0, written again by FORMAT.COM
 // through the batch file or by the format dialog.
+#include <ostream>
+
 #include "tests/sim_fixture.h"
 
 namespace sim_test {
@@ -43,6 +45,10 @@ struct FileSystemCase {
   const char* fileSystem;
   const char* label;
 };
+
+std::ostream& operator<<(std::ostream& out, const FileSystemCase& c) {
+  return out << c.fileSystem << " \"" << c.label << "\"";
+}
 
 class SimBootSectorTest : public SimVolumesTest,
                           public ::testing::WithParamInterface<FileSystemCase> {};
@@ -193,6 +199,8 @@ struct PollCase {
   int failedPollsBeforeSuccess;  // -1: never succeeds
 };
 
+std::ostream& operator<<(std::ostream& out, const PollCase& c) { return out << "formatPolls " << c.formatPolls; }
+
 class SimFormatPollTest : public SimFormatCommandTest,
                           public ::testing::WithParamInterface<PollCase> {};
 
@@ -237,6 +245,8 @@ struct BadBatchCase {
   const char* line;
 };
 
+std::ostream& operator<<(std::ostream& out, const BadBatchCase& c) { return out << c.line; }
+
 class SimBadBatchTest : public SimFormatCommandTest,
                         public ::testing::WithParamInterface<BadBatchCase> {};
 
@@ -271,6 +281,10 @@ struct DialogCase {
   char letter;
   const char* fileSystem;  // nullptr: stays unformatted
 };
+
+std::ostream& operator<<(std::ostream& out, const DialogCase& c) {
+  return out << "result " << c.result << " on " << c.letter << ":";
+}
 
 class SimFormatDialogTest : public SimVolumesTest, public ::testing::WithParamInterface<DialogCase> {};
 

@@ -147,6 +147,8 @@ void Initialise(const std::string& executablePath) {
     problem += (problem.empty() ? "" : "; ") + std::string("the demo machine: ") + demoProblem;
   }
   sim::detail::TheState().loadProblem = problem;
+  // The demo has no console of its own; Wine and a console parent still show standard error.
+  if (!problem.empty()) std::fprintf(stderr, "dunmere-sim: %s\n", problem.c_str());
 }
 
 }  // namespace platform

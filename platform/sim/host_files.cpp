@@ -1,6 +1,7 @@
 // Files next to the executable. The simulated executable lives in a Windows folder
 // ("C:\Program Files\Dunmere"); the files in it are kept in a folder of the host, so that
 // setting.bin and format.bat really exist where a test (or a restarted demo) can find them.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -79,12 +80,18 @@ bool ReadHostFile(const std::string& hostPath, std::size_t maxBytes,
                   std::vector<std::uint8_t>* bytes) {
   std::FILE* file = std::fopen(hostPath.c_str(), "rb");
   if (file == nullptr) return false;
-  std::vector<std::uint8_t> data(maxBytes);
-  const std::size_t got = maxBytes == 0 ? 0 : std::fread(data.data(), 1, maxBytes, file);
+  // Read in pieces: the limit may be far larger than the file.
+  std::vector<std::uint8_t> data;
+  std::uint8_t chunk[4096];
+  while (data.size() < maxBytes) {
+    const std::size_t want = std::min(sizeof chunk, maxBytes - data.size());
+    const std::size_t got = std::fread(chunk, 1, want, file);
+    data.insert(data.end(), chunk, chunk + got);
+    if (got < want) break;
+  }
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
   if (failed) return false;
-  data.resize(got);
   if (bytes != nullptr) *bytes = std::move(data);
   return true;
 }
