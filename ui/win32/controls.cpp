@@ -21,17 +21,8 @@ void Control::CreateChild(HWND parent, const wchar_t* className, const std::stri
 
 void Control::SetText(const std::string& text) { SetWindowTextW(hwnd(), Widen(text).c_str()); }
 
-std::string Control::Text() const {
-  const int length = GetWindowTextLengthW(hwnd());
-  std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
-  const int copied = GetWindowTextW(hwnd(), wide.data(), length + 1);
-  wide.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-  return Narrow(wide);
-}
-
 void Control::Show(bool visible) { ShowWindow(hwnd(), visible ? SW_SHOW : SW_HIDE); }
 void Control::Enable(bool enabled) { EnableWindow(hwnd(), enabled ? TRUE : FALSE); }
-void Control::Move(const Placement& at) { MoveWindow(hwnd(), at.left, at.top, at.width, at.height, TRUE); }
 
 // ---- Buttons and labels -------------------------------------------------------------------------
 
@@ -180,12 +171,6 @@ void StatusBar::SetPanelText(int panel, const std::string& text, bool alignRight
   SendMessageW(hwnd(), SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
-int StatusBar::Height() const {
-  RECT bounds{};
-  GetWindowRect(hwnd(), &bounds);
-  return bounds.bottom - bounds.top;
-}
-
 // ---- Percentage bar ---------------------------------------------------------------------------
 
 namespace {
@@ -277,7 +262,6 @@ void PercentBar::SetPosition(int position) {
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-int PercentBar::Position() const { return static_cast<int>(SendMessageW(hwnd(), PBM_GETPOS, 0, 0)); }
 
 // ---- Log box ---------------------------------------------------------------------------------
 

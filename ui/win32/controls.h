@@ -23,10 +23,8 @@ class Control {
   HWND hwnd() const { return window_.get(); }
   bool Owns(HWND window) const { return window != nullptr && window == window_.get(); }
   void SetText(const std::string& text);
-  std::string Text() const;
   void Show(bool visible);
   void Enable(bool enabled);
-  void Move(const Placement& at);
 
  protected:
   void Adopt(HWND window) { window_.reset(window); }
@@ -99,7 +97,6 @@ class StatusBar : public Control {
   // Widths of the panels from the left, in pixels.
   void SetPanels(const std::vector<int>& widths);
   void SetPanelText(int panel, const std::string& text, bool alignRight);
-  int Height() const;
 };
 
 // A progress bar 0 to 100 that draws its position as a percentage in its middle.
@@ -107,7 +104,6 @@ class PercentBar : public Control {
  public:
   void Create(HWND parent, int id, const Placement& at);
   void SetPosition(int position);
-  int Position() const;
 };
 
 // The log text box: read-only, several lines, scrolled to the newest.

@@ -143,7 +143,7 @@ bool IsButtonOf(const DialogSpec& spec, int id) {
   return false;
 }
 
-INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR HandleDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
@@ -163,6 +163,10 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
     default:
       return FALSE;
   }
+}
+
+INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Guarded(dialog, [&]() -> LRESULT { return HandleDialog(dialog, message, wParam, lParam); });
 }
 
 // An empty dialog frame; BuildDialog fills it.

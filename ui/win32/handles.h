@@ -56,10 +56,6 @@ struct MemoryDcTraits {
   using Type = HDC;
   static void Close(HDC dc) { DeleteDC(dc); }
 };
-struct HookTraits {
-  using Type = HHOOK;
-  static void Close(HHOOK hook) { UnhookWindowsHookEx(hook); }
-};
 struct MenuTraits {
   using Type = HMENU;
   static void Close(HMENU menu) {
@@ -73,7 +69,6 @@ using UniqueFont = Unique<GdiObjectTraits<HFONT>>;
 using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = Unique<GdiObjectTraits<HBITMAP>>;
 using UniqueMemoryDc = Unique<MemoryDcTraits>;
-using UniqueHook = Unique<HookTraits>;
 using UniqueMenu = Unique<MenuTraits>;
 
 // BeginPaint / EndPaint for one WM_PAINT.

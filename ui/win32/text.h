@@ -1,5 +1,5 @@
 #pragma once
-// The program's texts are UTF-8; the wide Windows calls take UTF-16.
+// The program's texts are UTF-8; the wide Windows calls that show them take UTF-16.
 
 #include <string>
 
@@ -8,6 +8,5 @@ namespace winui {
 // Bytes that are not valid UTF-8 (a volume label read through the ANSI calls) are taken in the
 // ANSI code page instead, so they still show as the system named them.
 std::wstring Widen(const std::string& text);
-std::string Narrow(const std::wstring& text);
 
 }  // namespace winui
