@@ -172,9 +172,10 @@ bool ShutdownBoxChecked() { return winui::Form().shutdownBox().Checked(); }
 void SetShutdownBox(bool checked) { winui::Form().shutdownBox().SetChecked(checked); }
 
 void ShowProgressWindow() {
-  // The runs call this after every block; a window the user minimised stays minimised.
+  // The runs call this at every block: a window the user minimised stays minimised, one that
+  // was closed (or hidden minimised at the end of the last run) comes back in its normal size.
   HWND frame = winui::Form().frame();
-  if (!IsWindowVisible(frame)) ShowWindow(frame, SW_SHOW);
+  if (!IsWindowVisible(frame)) ShowWindow(frame, SW_SHOWNORMAL);
 }
 
 void HideProgressWindow() { ShowWindow(winui::Form().frame(), SW_HIDE); }

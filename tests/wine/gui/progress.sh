@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A wipe through the real windows: the main window gives way to the progress window, whose
 # values and bar (drawn with its percentage) move; closing it only hides it until the run's
-# next block, minimising keeps it minimised, and Cancel ends the run, brings the main window
-# back and leaves the drive resumable (the hidden "Wipe resumable" option is on by default).
+# next block, minimising keeps it minimised (until the next run), and Cancel ends the run,
+# brings the main window back and leaves the drive resumable (the hidden "Wipe resumable"
+# option is on by default).
 source "$(dirname "$0")/session.sh" "$1" progress
 fresh_machine 60   # 60 ms per MiB written: seven passes over E: take about half a minute
 start_sim
@@ -68,4 +69,18 @@ drive list TForm1 112
 printf '%s\n' "$out" | grep -q '^row=2 checked=0 cells=E:.*Incomplete wipe, resumable\.' ||
   fail "E: after a cancelled run: $out"
 screenshot cancelled
+
+# The window was minimised when the run ended; the next run shows it in its normal size.
+drive check TForm1 112 3 1 # F:
+drive click TForm1 132
+drive wait "dialog:Confirm 1 of 2"
+drive click "dialog:Confirm 1 of 2" 6
+drive wait "dialog:Confirm 2 of 2"
+drive click "dialog:Confirm 2 of 2" 6
+drive wait TForm3 visible
+drive info TForm3
+expect "$out" "iconic=0" "progress window at the start of the next run"
+drive click TForm3 413
+drive wait TForm3 hidden 10000
+drive wait TForm1 visible 5000
 note "passed"
