@@ -4,7 +4,7 @@ add_executable(guidriver ${CMAKE_CURRENT_LIST_DIR}/guidriver.cpp)
 target_link_libraries(guidriver PRIVATE comctl32 user32 gdi32 kernel32)
 
 set(GUI_TESTS windows log_window single_instance pages selection settings help_method confirm progress
-  startup_checks)
+  startup_checks resume)
 foreach(name ${GUI_TESTS})
   add_test(NAME gui_${name}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/${name}.sh ${BIN_DIR})
