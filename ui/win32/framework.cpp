@@ -56,7 +56,7 @@ void RegisterFormClass(const wchar_t* className, WNDPROC procedure) {
   windowClass.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(DUNMERE_ICON));
   windowClass.hIconSm = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(DUNMERE_ICON), IMAGE_ICON,
                                                       GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+                                                      GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR | LR_SHARED));
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   windowClass.lpszClassName = className;

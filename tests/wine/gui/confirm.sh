@@ -11,7 +11,7 @@ drive check TForm1 112 2 1   # E:, neither the system drive nor unformatted
 
 # ask: "Wipe it now" and the first confirmation, checked in full.
 ask() {
-  drive click TForm1 132
+  press TForm1 132
   drive wait "dialog:Confirm 1 of 2"
   drive dialog "Confirm 1 of 2"
   expect "$out" 'text=You have selected to wipe drive E:\nAre you sure?'
@@ -48,7 +48,7 @@ drive close "dialog:Confirm 1 of 2"
 nothing_started
 
 ask
-drive click "dialog:Confirm 1 of 2" 7
+press "dialog:Confirm 1 of 2" 7
 nothing_started
 
 # Enter answers Yes: the second confirmation follows; its No stops everything.
@@ -58,7 +58,7 @@ drive wait "dialog:Confirm 2 of 2"
 drive dialog "Confirm 2 of 2"
 expect "$out" 'text=Every byte on the drive will be permanently erased and no chance to recover the data.\nAre you sure you want to process?'
 expect "$out" "default=6"
-drive click "dialog:Confirm 2 of 2" 7
+press "dialog:Confirm 2 of 2" 7
 drive wait "dialog:Confirm 2 of 2" gone 5000
 drive info TForm3
 expect "$out" "visible=0" "progress window after the second 'No'"

@@ -9,7 +9,7 @@ start_sim
 help_text='Flash memory:\nPlease choose standard overwrite. It is secure enough.\n\nHard drive:\nStandard overwrite is secure enough to prevent software level recovery.\n\nBut a single pass with zeros doesn’t completely erase magnetic artifacts from a disk. Special technology can recover the data has been overwritten. There are some algorithms used to eliminate magnetic artifacts.\n\nFor tight security, recommend you use DoD 5220.22-M(E)(3 passes).\nFor absolute security, please use DoD 5220.22-M(ECE)(7 passes).\n\nDetailed algorithm of each method, please see user guide.'
 
 for key in return escape; do
-  drive click TForm1 131
+  press TForm1 131
   drive wait "dialog:How to choose wipe method"
   drive dialog "How to choose wipe method"
   expect "$out" "text=$help_text" "help text"

@@ -28,7 +28,7 @@ drive info TForm2
 expect "$out" "visible=0" "log window before the first line"
 
 # "Wipe it now" with no row checked logs a line.
-drive click TForm1 132
+press TForm1 132
 drive wait TForm2 visible
 drive info TForm2
 set -- $(value "$out" rect)
@@ -47,7 +47,7 @@ screenshot first-line
 # Closing hides it; the next line shows it again at the anchor with both lines.
 drive close TForm2
 drive wait TForm2 hidden
-drive click TForm1 132
+press TForm1 132
 drive wait TForm2 visible
 drive info TForm2
 set -- $(value "$out" rect)
@@ -66,7 +66,7 @@ drive wait TForm2 hidden
 expected=$(expected_log_place)
 set -- $expected
 [ "$1" = 0 ] || fail "test set-up: the moved main window should clamp the left edge, expected $expected"
-drive click TForm1 132
+press TForm1 132
 drive wait TForm2 visible
 drive info TForm2
 set -- $(value "$out" rect)

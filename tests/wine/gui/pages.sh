@@ -38,7 +38,7 @@ drive check TForm1 112 2 1
 drive page TForm1 100 1
 sleep 0.3
 page_state 1
-drive click TForm1 132
+press TForm1 132
 drive wait TForm2 visible
 drive control TForm2 300
 printf '%s\n' "$out" | grep -q 'Please choose the disk first\.$' || fail "Wipe it now on the disk page: $out"

@@ -14,11 +14,11 @@ printf '%s\n' "$out" | grep -q 'checked=1' || fail "could not tick the shutdown 
 
 drive select TForm1 130 2  # DoD 5220.22-M (ECE), 7 passes
 drive check TForm1 112 2 1 # E:
-drive click TForm1 132
+press TForm1 132
 drive wait "dialog:Confirm 1 of 2"
-drive click "dialog:Confirm 1 of 2" 6
+press "dialog:Confirm 1 of 2" 6
 drive wait "dialog:Confirm 2 of 2"
-drive click "dialog:Confirm 2 of 2" 6
+press "dialog:Confirm 2 of 2" 6
 drive wait TForm3 visible
 drive info TForm1
 expect "$out" "visible=0" "main window during the run"
@@ -62,7 +62,7 @@ sleep 1
 drive info TForm3
 expect "$out" "iconic=1" "the run restored the minimised progress window"
 
-drive click TForm3 413
+drive click TForm3 413   # minimised, so not active: the message alone
 drive wait TForm3 hidden 10000
 drive wait TForm1 visible 5000
 drive list TForm1 112
@@ -72,15 +72,15 @@ screenshot cancelled
 
 # The window was minimised when the run ended; the next run shows it in its normal size.
 drive check TForm1 112 3 1 # F:
-drive click TForm1 132
+press TForm1 132
 drive wait "dialog:Confirm 1 of 2"
-drive click "dialog:Confirm 1 of 2" 6
+press "dialog:Confirm 1 of 2" 6
 drive wait "dialog:Confirm 2 of 2"
-drive click "dialog:Confirm 2 of 2" 6
+press "dialog:Confirm 2 of 2" 6
 drive wait TForm3 visible
 drive info TForm3
 expect "$out" "iconic=0" "progress window at the start of the next run"
-drive click TForm3 413
+press TForm3 413
 drive wait TForm3 hidden 10000
 drive wait TForm1 visible 5000
 note "passed"

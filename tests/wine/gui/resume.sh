@@ -3,22 +3,22 @@
 # clicks the "Resume" button) asks "Confirm" in the same dialog as the wipe, and a Yes runs the
 # rest through the progress window until the drive is no longer resumable.
 source "$(dirname "$0")/session.sh" "$1" resume
-fresh_machine 25
+fresh_machine 150   # slow enough to cancel in the middle, quick enough to resume to the end
 start_sim
 
 # yes_to <caption>: waits for a confirmation and answers Yes.
 yes_to() {
   drive wait "dialog:$1"
-  drive click "dialog:$1" 6
+  press "dialog:$1" 6
   drive wait "dialog:$1" gone 5000
 }
 
 drive check TForm1 112 2 1   # E:
-drive click TForm1 132
+press TForm1 132
 yes_to "Confirm 1 of 2"
 yes_to "Confirm 2 of 2"
 drive wait TForm3 visible
-drive click TForm3 413
+press TForm3 413
 drive wait TForm3 hidden 10000
 drive wait TForm1 visible 5000
 drive list TForm1 112
@@ -33,7 +33,7 @@ expect "$out" 'text=You have selected to continue wiping drive E:\nAre you sure?
 expect "$out" "icon=1"
 expect "$out" "default=6"
 screenshot confirm-resume
-drive click "dialog:Confirm" 6
+press "dialog:Confirm" 6
 drive wait TForm3 visible
 drive info TForm1
 expect "$out" "visible=0" "main window while resuming"

@@ -185,3 +185,23 @@ size_of() {
   set -- $1
   echo "$(($3 - $1)) $(($4 - $2))"
 }
+
+# wait_active <window>: until it is the active window of its program. Under Wine the activation
+# of a window that was just shown, or uncovered by a closed dialog, finishes asynchronously, and
+# a click that arrives in the middle of it can lose the mouse capture and come to nothing.
+wait_active() {
+  local want=$1 i
+  case $want in dialog:*) want="#32770" ;; esac
+  for i in $(seq 1 50); do
+    drive focus "$1"
+    [ "$(value "$out" active)" = "$want" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 did not become the active window"
+}
+
+# press <window> <button id>: a person's click on a button of the active window.
+press() {
+  wait_active "$1"
+  drive click "$1" "$2"
+}
