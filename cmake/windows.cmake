@@ -7,6 +7,7 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${BIN_DIR})
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
+list(FILTER WIN32_PLATFORM_SOURCES EXCLUDE REGEX "/sim_host\\.cpp$")
 add_library(platform_win32 OBJECT ${WIN32_PLATFORM_SOURCES})
 file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ui/win32/*.cpp)
 add_library(ui_win32 OBJECT ${WIN32_UI_SOURCES})

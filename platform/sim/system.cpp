@@ -5,6 +5,7 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/sim/host.h"
 #include "platform/sim/state.h"
 
 namespace sim::detail {
@@ -105,7 +106,9 @@ void SleepMs(std::uint32_t milliseconds) {
 bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
   State& state = TheState();
   // Kernel object names are case-sensitive.
-  const bool exists = state.heldMutexes.count(name) != 0 || state.createdMutexes.count(name) != 0;
+  bool exists = state.heldMutexes.count(name) != 0 || state.createdMutexes.count(name) != 0;
+  bool hostExists = false;
+  if (sim::host::CreateNamedMutex(name, &hostExists)) exists = exists || hostExists;
   state.createdMutexes.insert(name);
   if (alreadyExists != nullptr) *alreadyExists = exists;
   return true;

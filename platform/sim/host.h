@@ -1,0 +1,13 @@
+#pragma once
+// The few services the simulation borrows from the machine it runs on. Two copies of
+// dunmere-sim.exe are two processes, so only a real named mutex lets the second one see the
+// first; the native test builds have no such host and keep the names per process.
+
+#include <string>
+
+namespace sim::host {
+
+// False when the host offers no named mutex; otherwise the answer of a real CreateMutex.
+bool CreateNamedMutex(const std::string& name, bool* alreadyExists);
+
+}  // namespace sim::host

@@ -1,0 +1,17 @@
+// Linked into dunmere-sim.exe only (see cmake/windows.cmake): the simulation's single-instance
+// mutex is a real one when the demo runs on Windows or Wine, so a second copy is refused.
+#include <windows.h>
+
+#include "platform/sim/host.h"
+
+namespace sim::host {
+
+bool CreateNamedMutex(const std::string& name, bool* alreadyExists) {
+  // Deliberately never closed: the name must live exactly as long as the process.
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+  if (mutex == nullptr) return false;
+  *alreadyExists = GetLastError() == ERROR_ALREADY_EXISTS;
+  return true;
+}
+
+}  // namespace sim::host
