@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/progress_window.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
@@ -21,6 +20,7 @@
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
 #include "resume/breakpoint.h"
+#include "tests/wine/platform/core_state.h"
 #include "tests/wine/platform/support.h"
 #include "ui/headless/headless.h"
 #include "ui/ui.h"
@@ -69,11 +69,6 @@ bool ImageHolds(std::uint64_t offset, std::uint64_t bytes, std::uint8_t value) {
   return true;
 }
 
-bool LogHas(const std::string& text) {
-  const std::vector<std::string> lines = headless::LogTexts();
-  return std::find(lines.begin(), lines.end(), text) != lines.end();
-}
-
 int RowOf(const char* rootPath) {
   for (int row = 0; row < DriveCount; ++row) {
     if (FieldText(DriveTable[row].RootPath) == rootPath) return row;
@@ -84,40 +79,16 @@ int RowOf(const char* rootPath) {
 class CoreOnWine : public testing::Test {
  protected:
   void SetUp() override {
-    headless::Reset();
-    CancelRequested = false;
-    DriveCount = 0;
-    DiskCount = 0;
-    SelectedDriveRow = -1;
-    SelectedDiskRow = -1;
-    ResumePoint = BreakpointValues{};
-    // A token written into the image must come back through the letter: D: is the image.
-    const std::uint64_t probe = 5 * kMiB + 4096;
-    const auto token = static_cast<std::uint8_t>(GetTickCount() | 1);
-    ASSERT_TRUE(FillImage(probe, 512, token));
-    platform::Device device = platform::OpenDevice("\\\\.\\D:", platform::Access::Read);
-    ASSERT_TRUE(device.valid());
-    ASSERT_TRUE(platform::SetPosition(device, probe, platform::Origin::Begin));
-    std::vector<std::uint8_t> sector(512);
-    ASSERT_EQ(platform::ReadDevice(device, sector.data(), 512), 512u);
-    ASSERT_EQ(sector, std::vector<std::uint8_t>(512, token)) << "D: is not the test's image";
+    wine_tests::ResetCoreState();
+    ASSERT_TRUE(wine_tests::LetterLeadsToImage("\\\\.\\D:", ImageOfD(), 5 * kMiB + 4096))
+        << "D: is not the test's image";
   }
   void TearDown() override { headless::SetPumpHook(nullptr); }
 
   // D: as the inventory would list it, with a file-system size Wine cannot report for it,
   // checked on "Wipe drive" with the progress window as "Wipe it now" leaves it.
   void SelectD(std::uint64_t capacity, const char* capacityText) {
-    DriveRecord& record = DriveTable[0];
-    record = DriveRecord{};
-    SetField(record.RootPath, "D:\\");
-    SetField(record.FileSystem, "NTFS");
-    record.Capacity = capacity;
-    SetField(record.CapacityText, capacityText);
-    record.DiskNumber = kUnknownDisk;
-    DriveCount = 1;
-    SelectedDriveRow = 0;
-    ResetProgressWindow(true);
-    ui::SetShutdownBox(false);
+    wine_tests::SelectDrive("D:\\", "NTFS", capacity, capacityText);
   }
 };
 
@@ -147,9 +118,9 @@ TEST_F(CoreOnWine, StandardRunOverwritesExactlyTheCapacity) {
   EXPECT_TRUE(ImageHolds(0, capacity, 0x00));
   EXPECT_TRUE(ImageHolds(capacity, 5 * kMiB - capacity, 0xAB));
   EXPECT_FALSE(LockedVolumeHandle.valid());
-  EXPECT_FALSE(LogHas("Write disk I/O error!"));
-  EXPECT_TRUE(LogHas("Format command not found!"));
-  EXPECT_TRUE(LogHas("Please format the drive manually."));
+  EXPECT_FALSE(wine_tests::LogHas("Write disk I/O error!"));
+  EXPECT_TRUE(wine_tests::LogHas("Format command not found!"));
+  EXPECT_TRUE(wine_tests::LogHas("Please format the drive manually."));
   BreakpointValues found;
   EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "D:\\", 0}, &found));
 }
@@ -165,7 +136,7 @@ TEST_F(CoreOnWine, CancelledRunResumesFromItsRecord) {
   });
   EXPECT_FALSE(DriveWipeRun("D:", false, 0));
   headless::SetPumpHook(nullptr);
-  EXPECT_TRUE(LogHas("User canceled."));
+  EXPECT_TRUE(wine_tests::LogHas("User canceled."));
   EXPECT_FALSE(LockedVolumeHandle.valid());
   const std::vector<std::uint8_t> head = wine_tests::ReadHostFile(ImageOfD(), 0, 512);
   ASSERT_EQ(head.size(), 512u);

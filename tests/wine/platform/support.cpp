@@ -28,20 +28,38 @@ std::string DrivesFolder() {
 
 std::string DriveMarker(char letter) { return std::string("DUNMERE WINE TEST IMAGE ") + letter; }
 
+namespace {
+
+// An existing host file opened for `access` and placed at `offset`; empty when either fails.
+UniqueFile OpenHostFileAt(const std::string& path, DWORD access, std::uint64_t offset) {
+  UniqueFile file(CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (file && !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) file.reset();
+  return file;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> ReadHostFile(const std::string& path, std::uint64_t offset,
                                        std::size_t bytes) {
   std::vector<std::uint8_t> data;
-  UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueFile file = OpenHostFileAt(path, GENERIC_READ, offset);
   if (!file) return data;
-  LARGE_INTEGER at;
-  at.QuadPart = static_cast<LONGLONG>(offset);
-  if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return data;
   data.resize(bytes);
   DWORD got = 0;
   ReadFile(file.get(), data.data(), static_cast<DWORD>(bytes), &got, nullptr);
   data.resize(got);
   return data;
+}
+
+bool WriteHostFile(const std::string& path, std::uint64_t offset,
+                   const std::vector<std::uint8_t>& data) {
+  UniqueFile file = OpenHostFileAt(path, GENERIC_WRITE, offset);
+  DWORD written = 0;
+  const auto size = static_cast<DWORD>(data.size());
+  return file && WriteFile(file.get(), data.data(), size, &written, nullptr) && written == size;
 }
 
 Child::Child(const std::string& arguments, const std::string& program) {

@@ -31,6 +31,9 @@ std::string DrivesFolder();
 // a test can see where a device write really landed.
 std::vector<std::uint8_t> ReadHostFile(const std::string& path, std::uint64_t offset,
                                        std::size_t bytes);
+// Writes the bytes into an existing host file at an offset; false unless all were written.
+bool WriteHostFile(const std::string& path, std::uint64_t offset,
+                   const std::vector<std::uint8_t>& data);
 
 // A running child: this test program started with "--child <mode> <args>". Ended when the
 // owner goes (if still running).
