@@ -158,7 +158,7 @@ bool RunChildMode(int argc, char** argv, int* exitCode) {
     *exitCode = HoldMainWindow(first, second);
   } else if (mode == "power-off") {
     *exitCode = PowerOff();
-  } else {
+  } else if (!RunCoreChildMode(mode, argc - 3, argv + 3, exitCode)) {
     std::fprintf(stderr, "unknown child mode %s\n", mode.c_str());
     *exitCode = 64;
   }

@@ -60,5 +60,8 @@ platform::win32::UniqueHandle MakeEvent(const std::string& name);
 // The child side: runs the mode named in argv and returns its exit code; false when argv asks
 // for no child mode (the process runs the tests then).
 bool RunChildMode(int argc, char** argv, int* exitCode);
+// The child modes that run the core under another Windows version (sector_reader_test.cpp):
+// arguments are those after the mode; false when the mode is not one of them.
+bool RunCoreChildMode(const std::string& mode, int argc, char** argv, int* exitCode);
 
 }  // namespace wine_tests
