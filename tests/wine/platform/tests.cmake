@@ -1,6 +1,8 @@
 # Wine tests of the Win32 platform layer (CTest label "wine"): raw devices on image files and a
 # loop device, volumes, the process and the shell, the sector library with two stand-in DLLs,
-# and the portable core with headless windows on those calls (inventory, drive wipe runs). setup-drives gives the prefix its drives before the tests and takes them away after.
+# and the portable core with headless windows on those calls (inventory, drive wipe runs, the
+# sector reader and start-up checks under Windows 98, the system drive). setup-drives gives the
+# prefix its drives before the tests and takes them away after.
 set(WINE_PLATFORM_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(KORVANE_DIR ${CMAKE_CURRENT_LIST_DIR}/../korvane)
 
