@@ -52,7 +52,7 @@ struct DialogControls {
 };
 
 struct DialogState {
-  const DialogSpec* spec;
+  const DialogSpec* layout;
   std::optional<DialogControls> controls;
 };
 
@@ -101,43 +101,43 @@ void SizeAndPlace(HWND dialog, int clientWidth, int clientHeight, Placing placin
 }
 
 void BuildDialog(HWND dialog, DialogState& state) {
-  const DialogSpec& spec = *state.spec;
-  SetWindowTextW(dialog, Widen(spec.caption).c_str());
+  const DialogSpec& layout = *state.layout;
+  SetWindowTextW(dialog, Widen(layout.caption).c_str());
   DialogControls& controls = state.controls.emplace();
 
   const int iconSize = GetSystemMetrics(SM_CXICON);
-  const SIZE text = MeasureText(spec.text);
+  const SIZE text = MeasureText(layout.text);
   const int contentHeight = std::max<int>(iconSize, text.cy);
   controls.icon.Create(dialog, kIdDialogIcon, "", {kMargin, kMargin, iconSize, iconSize}, SS_ICON);
   SendMessageW(controls.icon.hwnd(), STM_SETICON,
-               reinterpret_cast<WPARAM>(LoadIconW(nullptr, SystemIcon(spec.icon))), 0);
+               reinterpret_cast<WPARAM>(LoadIconW(nullptr, SystemIcon(layout.icon))), 0);
   const int textLeft = kMargin + iconSize + kIconTextGap;
   const int textTop = kMargin + (contentHeight - text.cy) / 2;
-  controls.text.Create(dialog, kIdDialogText, spec.text, {textLeft, textTop, text.cx, text.cy});
+  controls.text.Create(dialog, kIdDialogText, layout.text, {textLeft, textTop, text.cx, text.cy});
 
   int buttonWidth = kButtonMinWidth;
-  for (const ButtonSpec& button : spec.buttons) {
+  for (const ButtonSpec& button : layout.buttons) {
     buttonWidth = std::max<int>(buttonWidth, TextExtent(SharedFonts().normal.get(), button.text).cx + 20);
   }
-  const int count = static_cast<int>(spec.buttons.size());
+  const int count = static_cast<int>(layout.buttons.size());
   const int buttonsWidth = count * buttonWidth + (count - 1) * kButtonGap;
   const int clientWidth = std::max<int>(textLeft + text.cx + kMargin, buttonsWidth + 2 * kMargin);
   const int buttonsTop = kMargin + contentHeight + kTextButtonsGap;
   int x = (clientWidth - buttonsWidth) / 2;
-  controls.buttons.resize(spec.buttons.size());
-  for (std::size_t i = 0; i < spec.buttons.size(); ++i) {
-    controls.buttons[i].Create(dialog, spec.buttons[i].id, spec.buttons[i].text,
+  controls.buttons.resize(layout.buttons.size());
+  for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
+    controls.buttons[i].Create(dialog, layout.buttons[i].id, layout.buttons[i].text,
                                {x, buttonsTop, buttonWidth, kButtonHeight}, nullptr,
                                i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     x += buttonWidth + kButtonGap;
   }
-  SizeAndPlace(dialog, clientWidth, buttonsTop + kButtonHeight + kMargin, spec.placing);
-  SendMessageW(dialog, DM_SETDEFID, static_cast<WPARAM>(spec.buttons.front().id), 0);
+  SizeAndPlace(dialog, clientWidth, buttonsTop + kButtonHeight + kMargin, layout.placing);
+  SendMessageW(dialog, DM_SETDEFID, static_cast<WPARAM>(layout.buttons.front().id), 0);
   SetFocus(controls.buttons.front().hwnd());
 }
 
-bool IsButtonOf(const DialogSpec& spec, int id) {
-  for (const ButtonSpec& button : spec.buttons) {
+bool IsButtonOf(const DialogSpec& layout, int id) {
+  for (const ButtonSpec& button : layout.buttons) {
     if (button.id == id) return true;
   }
   return false;
@@ -151,11 +151,11 @@ INT_PTR HandleDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       BuildDialog(dialog, *reinterpret_cast<DialogState*>(lParam));
       return FALSE;  // the focus is set
     case WM_COMMAND:
-      if (state && IsButtonOf(*state->spec, LOWORD(wParam))) EndDialog(dialog, LOWORD(wParam));
-      if (state && LOWORD(wParam) == IDCANCEL) EndDialog(dialog, state->spec->dismissResult);
+      if (state && IsButtonOf(*state->layout, LOWORD(wParam))) EndDialog(dialog, LOWORD(wParam));
+      if (state && LOWORD(wParam) == IDCANCEL) EndDialog(dialog, state->layout->dismissResult);
       return TRUE;
     case WM_CLOSE:
-      if (state) EndDialog(dialog, state->spec->dismissResult);
+      if (state) EndDialog(dialog, state->layout->dismissResult);
       return TRUE;
     case WM_DESTROY:
       if (state) state->controls.reset();  // the children go while the dialog still stands
@@ -177,13 +177,13 @@ struct alignas(4) EmptyDialogTemplate {
   WORD title;
 };
 
-int ShowDialog(const DialogSpec& spec) {
+int ShowDialog(const DialogSpec& layout) {
   EmptyDialogTemplate frame{};
   frame.header.style = DS_MODALFRAME | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION | WS_SYSMENU;
   // Owned by the main window while it is on screen; at start-up, before it is, the dialog
   // stands alone with a taskbar button of its own.
   HWND owner = MainFrame() && IsWindowVisible(MainFrame()) ? MainFrame() : nullptr;
-  DialogState state{&spec, std::nullopt};
+  DialogState state{&layout, std::nullopt};
   const INT_PTR result = DialogBoxIndirectParamW(Instance(), &frame.header, owner, DialogProcedure,
                                                  reinterpret_cast<LPARAM>(&state));
   return static_cast<int>(result);
@@ -196,10 +196,10 @@ int ShowDialog(const DialogSpec& spec) {
 namespace ui {
 
 int ConfirmDialog(const std::string& caption, Icon icon, const std::string& text) {
-  const winui::DialogSpec spec{caption, icon, text, {{IDYES, "Yes"}, {IDNO, "No"}}, IDNO,
+  const winui::DialogSpec layout{caption, icon, text, {{IDYES, "Yes"}, {IDNO, "No"}}, IDNO,
                                winui::Placing::OnMainWindow};
   // Only Yes answers yes; No, Escape, closing and a dialog that could not be made answer no.
-  return winui::ShowDialog(spec) == IDYES ? kDialogYes : kDialogNo;
+  return winui::ShowDialog(layout) == IDYES ? kDialogYes : kDialogNo;
 }
 
 void WarningDialog(const std::string& text) {

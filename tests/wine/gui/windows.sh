@@ -61,8 +61,8 @@ done
 drive control TForm1 130
 [ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = 283 ] || fail "method box width: $out"
 
-for spec in "131 15 ?" "132 113 Wipe it now" "133 113 Resume"; do
-  set -- $spec
+for item in "131 15 ?" "132 113 Wipe it now" "133 113 Resume"; do
+  set -- $item
   id=$1 width=$2; shift 2
   drive control TForm1 $id
   [ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = "$width" ] || fail "button $id width: $out"
@@ -99,9 +99,9 @@ for line in "caption= Wiping .  .  ." "visible=0" "client=630 108" "sysmenu=1" "
 done
 near "$(centre_of "$(value "$out" rect)")" "512 384" || fail "progress window not centred: $out"
 drive controls TForm3
-for spec in "401 Speed:" "402 0 MB/S" "403 Wiped/Total:" "404 4096000000 MB/4096 TB" \
+for item in "401 Speed:" "402 0 MB/S" "403 Wiped/Total:" "404 4096000000 MB/4096 TB" \
             "405 Elapsed time:" "406 00h00m00s" "407 Time left this pass:" "408 00h00m00s"; do
-  id=${spec%% *} text=${spec#* }
+  id=${item%% *} text=${item#* }
   printf '%s\n' "$out" | grep -q "^id=$id class=Static .* text=$text\$" || fail "label $id: expected '$text'"
 done
 bar_line=$(printf '%s\n' "$out" | grep '^id=410 ')
