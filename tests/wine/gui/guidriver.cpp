@@ -385,6 +385,7 @@ int Combo(const Args& args) {
   const LONG_PTR style = GetWindowLongPtrW(combo, GWL_STYLE);
   Print("dropdownlist=" + std::to_string((style & 3) == CBS_DROPDOWNLIST ? 1 : 0));
   Print("selected=" + std::to_string(Send(combo, CB_GETCURSEL, 0, 0)));
+  Print("dropped=" + std::to_string(Send(combo, CB_GETDROPPEDSTATE, 0, 0) ? 1 : 0));
   const int count = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     const LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -428,16 +429,22 @@ int Tabs(const Args& args) {
   return 0;
 }
 
+// The centre of a tab, in the tab control's client coordinates.
+POINT TabCentre(HWND tabs, const std::string& index) {
+  RemoteMemory memory(tabs, sizeof(RECT));
+  if (!Send(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(Number(index.c_str())), reinterpret_cast<LPARAM>(memory.At(0))))
+    Fail("no such tab");
+  RECT r{};
+  memory.Read(0, &r, sizeof(r));
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
 // page <window> <id> <index>: clicks the tab of that page.
 int Page(const Args& args) {
   NeedArgs(args, 3, "page <window> <id> <index>");
   HWND tabs = FindControl(FindTop(args[0]), Number(args[1].c_str()));
-  RemoteMemory memory(tabs, sizeof(RECT));
-  if (!Send(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(Number(args[2].c_str())), reinterpret_cast<LPARAM>(memory.At(0))))
-    Fail("no such tab");
-  RECT r{};
-  memory.Read(0, &r, sizeof(r));
-  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  const POINT centre = TabCentre(tabs, args[2]);
+  const LPARAM at = MAKELPARAM(centre.x, centre.y);
   PostMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageW(tabs, WM_LBUTTONUP, 0, at);
   return 0;
@@ -604,6 +611,11 @@ int Activate(const Args& args) {
   return 0;
 }
 
+void PrintPoint(const POINT& point) {
+  Print("x=" + std::to_string(point.x));
+  Print("y=" + std::to_string(point.y));
+}
+
 // rowpoint <window> <id> <row>: the screen point of a row's check box, for a real click.
 int RowPoint(const Args& args) {
   NeedArgs(args, 3, "rowpoint <window> <id> <row>");
@@ -618,8 +630,50 @@ int RowPoint(const Args& args) {
   // The check box is the state image at the row's left end.
   POINT point{bounds.left + GetSystemMetrics(SM_CXSMICON) / 2 + 2, (bounds.top + bounds.bottom) / 2};
   ClientToScreen(list, &point);
-  Print("x=" + std::to_string(point.x));
-  Print("y=" + std::to_string(point.y));
+  PrintPoint(point);
+  return 0;
+}
+
+// point <window> <id>: the screen point at the centre of a control, for a real click.
+int PointVerb(const Args& args) {
+  NeedArgs(args, 2, "point <window> <id>");
+  RECT r{};
+  GetWindowRect(FindControl(FindTop(args[0]), Number(args[1].c_str())), &r);
+  PrintPoint({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  return 0;
+}
+
+// tabpoint <window> <id> <index>: the screen point at the centre of a tab, for a real click.
+int TabPoint(const Args& args) {
+  NeedArgs(args, 3, "tabpoint <window> <id> <index>");
+  HWND tabs = FindControl(FindTop(args[0]), Number(args[1].c_str()));
+  POINT point = TabCentre(tabs, args[2]);
+  ClientToScreen(tabs, &point);
+  PrintPoint(point);
+  return 0;
+}
+
+// captions <window> [timeout ms]: every caption the window shows, one line each time it changes,
+// until the window is hidden or gone. Watching from inside one process catches captions that
+// last too briefly for a loop of separate driver calls.
+int Captions(const Args& args) {
+  NeedArgs(args, 1, "captions <window> [timeout ms]");
+  const DWORD timeout = args.size() > 1 ? static_cast<DWORD>(Number(args[1].c_str())) : 60000;
+  HWND window = FindTop(args[0]);
+  const DWORD start = GetTickCount();
+  std::wstring last;
+  bool first = true;
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    const std::wstring caption = TextOf(window);
+    if (first || caption != last) {
+      Print("caption=" + Escaped(caption));
+      std::fflush(stdout);
+      last = caption;
+      first = false;
+    }
+    if (GetTickCount() - start > timeout) Fail("timed out watching the captions of " + args[0]);
+    Sleep(20);
+  }
   return 0;
 }
 
@@ -641,7 +695,8 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"linkclick", LinkClick}, {"command", Command}, {"close", Close}, {"minimize", Minimize},
       {"key", Key},       {"focus", Focus},   {"dialog", Dialog},   {"status", Status},
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
-      {"rowpoint", RowPoint},
+      {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
+      {"captions", Captions},
   };
   return verbs;
 }
