@@ -677,6 +677,38 @@ int Captions(const Args& args) {
   return 0;
 }
 
+// The text the system keeps for a window (what SetWindowText last gave it), read without a
+// message: a run answers messages only between its blocks.
+std::wstring StoredTextOf(HWND window) {
+  wchar_t text[512] = {};
+  InternalGetWindowText(window, text, 512);
+  return text;
+}
+
+// waittext <window> <timeout ms> <id> <text> [<id> <text> ...]: waits until, at one look, the
+// text of each control (id 0: the window's caption) begins with its text. It looks every few
+// milliseconds and reads without messages, so a test can act within one block of a run and
+// never pairs two texts that were not on screen together.
+int WaitText(const Args& args) {
+  NeedArgs(args, 4, "waittext <window> <timeout ms> <id> <text> [<id> <text> ...]");
+  if (args.size() % 2 != 0) Fail("waittext: every id needs a text");
+  const DWORD timeout = static_cast<DWORD>(Number(args[1].c_str()));
+  const DWORD start = GetTickCount();
+  for (;;) {
+    std::vector<HWND> found = TopLevel(args[0]);
+    bool all = !found.empty();
+    for (std::size_t i = 2; all && i < args.size(); i += 2) {
+      const int id = Number(args[i].c_str());
+      HWND source = id == 0 ? found.front() : GetDlgItem(found.front(), id);
+      const std::wstring wanted = Wide(args[i + 1]);
+      all = source && StoredTextOf(source).compare(0, wanted.size(), wanted) == 0;
+    }
+    if (all) return 0;
+    if (GetTickCount() - start > timeout) Fail("timed out waiting for the texts in " + args[0]);
+    Sleep(2);
+  }
+}
+
 // bar <window> <id>: a progress bar's range and position.
 int Bar(const Args& args) {
   NeedArgs(args, 2, "bar <window> <id>");
@@ -697,6 +729,7 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
       {"captions", Captions},
+      {"waittext", WaitText},
   };
   return verbs;
 }
