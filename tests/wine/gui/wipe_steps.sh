@@ -1,0 +1,134 @@
+# The steps of a whole wipe driven as a person does it, shared by drive_wipe.sh and
+# disk_wipe.sh (sourced after session.sh, not run): real clicks and keys where Wine delivers
+# them, the driver to look at what the windows show.
+
+# point_of <verb> <arguments>: the screen point a driver verb gives, as "x y".
+point_of() {
+  drive "$@"
+  echo "$(value "$out" x) $(value "$out" y)"
+}
+
+# click_on <window> <verb> <arguments>: a real mouse click at that point, once the window is
+# active.
+click_on() {
+  local window=$1
+  shift
+  wait_active "$window"
+  xdotool mousemove $(point_of "$@") click 1
+}
+
+# wait_for <key> <value> <verb> <arguments>: until the verb's answer holds key=value, which is
+# then in $out.
+wait_for() {
+  local key=$1 want=$2 i
+  shift 2
+  for i in $(seq 1 50); do
+    drive "$@"
+    [ "$(value "$out" "$key")" = "$want" ] && return 0
+    sleep 0.1
+  done
+  fail "$*: $key is not $want: $out"
+}
+
+# wait_checks <window> <list id> "<flags>" [what]: until a click has been handled.
+wait_checks() {
+  local i
+  for i in $(seq 1 50); do
+    read_checks "$1" "$2"
+    [ "$checked" = "$3" ] && return 0
+    sleep 0.1
+  done
+  fail "${4:-check marks}: expected '$3', found '$checked'"
+}
+
+# first_use <image> <from> <to> ...: the first start makes the images, with the boot sectors of
+# their volumes; then the program ends and the image gets old content, a line of text over and
+# over, in each byte range [from, to). The next start finds it as a used device.
+first_use() {
+  local image=$1
+  shift
+  start_sim
+  drive close TForm1
+  wait_exit "$sim_pid"
+  while [ $# -ge 2 ]; do
+    yes "$old_text" | head -c $(($2 - $1)) | dd of="$image" bs=1M seek="$1" oflag=seek_bytes conv=notrunc status=none
+    shift 2
+  done
+}
+old_text='old content, to be erased'
+
+# answer_both_confirmations "<first text>" "<second text>": checks each question and answers
+# Yes, the first with a click on its button, the second with Enter (Yes has the focus). A
+# screenshot named "confirmation" shows the first.
+answer_both_confirmations() {
+  drive wait "dialog:Confirm 1 of 2"
+  drive dialog "Confirm 1 of 2"
+  expect "$out" "text=$1"
+  expect "$out" "icon=1"
+  expect "$out" "button=6 text=Yes"
+  expect "$out" "button=7 text=No"
+  screenshot confirmation
+  click_on "dialog:Confirm 1 of 2" point "dialog:Confirm 1 of 2" 6
+  drive wait "dialog:Confirm 2 of 2"
+  drive dialog "Confirm 2 of 2"
+  expect "$out" "text=$2"
+  expect "$out" "default=6"
+  wait_active "dialog:Confirm 2 of 2"
+  xdotool key Return
+}
+
+# watch_run: once the progress window shows, its captions are recorded from inside one driver
+# process (finish_run reads them) while the main window must be hidden.
+watch_run() {
+  drive wait TForm3 visible 10000
+  captions_file=$gui_build/artifacts/gui-machines/$gui_test/captions.txt
+  wine "$gui_bin/guidriver.exe" captions TForm3 60000 </dev/null >"$captions_file" &
+  watcher=$!
+  gui_pids+=("$watcher")
+  drive info TForm1
+  expect "$out" "visible=0" "main window during the run"
+}
+
+# picture_mid_run <caption>: once the bar has moved, the caption is checked and a screenshot
+# "progress" taken; the run must still be going after it.
+picture_mid_run() {
+  local i
+  for i in $(seq 1 100); do
+    drive bar TForm3 410
+    [ "$(value "$out" position)" -gt 0 ] && break
+    sleep 0.1
+  done
+  [ "$(value "$out" position)" -gt 0 ] || fail "the progress bar did not move: $out"
+  drive info TForm3
+  printf '%s\n' "$out" | grep -qx -- "caption=$1" || fail "progress caption mid-run: $(value "$out" caption)"
+  screenshot progress
+  drive info TForm3
+  expect "$out" "visible=1" "the progress window after the mid-run picture (the run ended too soon)"
+}
+
+# finish_run "<captions>": waits for the end of the run; the captions shown from the first pass
+# on must be exactly these lines; the main window is back and enabled.
+finish_run() {
+  wait "$watcher" || fail "watching the progress window's captions failed"
+  local seen
+  seen=$(tr -d '\r' <"$captions_file" | sed -n '/^caption=  Wiping /,$p' | sed 's/^caption=//')
+  [ "$seen" = "$1" ] || fail "the progress window's captions were: $(cat "$captions_file")"
+  drive wait TForm1 visible 10000
+  drive info TForm1
+  expect "$out" "enabled=1" "main window after the run"
+  drive info TForm3
+  expect "$out" "visible=0" "progress window after the run"
+}
+
+# expect_log "<lines>": the log holds exactly these lines (without their times); a click on its
+# text brings the log window, opened behind the main window, to the front for a screenshot "log".
+expect_log() {
+  drive control TForm2 300
+  local log
+  log=$(printf '%s\n' "$out" | sed -n 's/.* text=//p' | sed 's/\\r\\n/\n/g' | sed 's/^\[[^]]*\] : //')
+  [ "$log" = "$1" ] || fail "log at the end: $log"
+  drive wait TForm2 visible
+  click_on TForm1 point TForm2 300
+  wait_active TForm2
+  screenshot log
+}
