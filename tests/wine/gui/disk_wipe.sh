@@ -11,22 +11,23 @@ mib=1048576
 images=$gui_build/artifacts/gui-machines/$gui_test
 disk=$images/disk1.img
 
-# The demo's layout in a few MiB; 400 ms per MiB makes the 12 MiB of Disk1 last about 5 s.
+# The demo's layout in a few MiB. 200 ms per MiB makes the 32 MiB of Disk1 last about 6 s; the
+# blocks are short enough for the window to answer the driver's looks quickly between them.
 rm -rf "$images"
 mkdir -p "$images"
 cat > "$images/machine.json" <<'JSON'
 { "windowsDirectory": "C:\\WINDOWS",
   "realClock": true,
-  "writeDelayMs": 400,
+  "writeDelayMs": 200,
   "disks": [
     {"number": 0, "size": "8 MiB", "image": "disk0.img"},
-    {"number": 1, "size": "12 MiB", "image": "disk1.img"},
+    {"number": 1, "size": "32 MiB", "image": "disk1.img"},
     {"number": 2, "size": "4 MiB", "image": "disk2.img"}
   ],
   "volumes": [
     {"letter": "C", "disk": 0, "offset": "1 MiB", "length": "7 MiB", "fileSystem": "NTFS", "label": "System"},
-    {"letter": "D", "disk": 1, "offset": "1 MiB", "length": "6 MiB", "fileSystem": "NTFS", "label": "Data"},
-    {"letter": "E", "disk": 1, "offset": "7 MiB", "length": "5 MiB", "fileSystem": "FAT32", "label": "Backup"},
+    {"letter": "D", "disk": 1, "offset": "1 MiB", "length": "16 MiB", "fileSystem": "NTFS", "label": "Data"},
+    {"letter": "E", "disk": 1, "offset": "17 MiB", "length": "15 MiB", "fileSystem": "FAT32", "label": "Backup"},
     {"letter": "F", "driveType": "removable", "disk": 2, "offset": "1 MiB", "length": "3 MiB",
      "fileSystem": "FAT32", "label": "USBSTICK"}
   ]
@@ -36,12 +37,12 @@ export DUNMERE_MACHINE="Z:$(printf '%s' "$images/machine.json" | tr '/' '\\')"
 
 # A used disk: old content everywhere but in the boot sectors of its two volumes, the partition
 # area in front of them included.
-first_use "$disk" 0 $mib $((mib + 512)) $((7 * mib)) $((7 * mib + 512)) $((12 * mib))
+first_use "$disk" 0 $mib $((mib + 512)) $((17 * mib)) $((17 * mib + 512)) $((32 * mib))
 others_before=$(cat "$images/disk0.img" "$images/disk2.img" | cksum)
 
 start_sim
 drive list TForm1 122
-expect "$out" 'row=1 checked=0 cells=Disk1|12 MB|D:\\ [Data] E:\\ [Backup] ' "Disk1 before the wipe"
+expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|D:\\ [Data] E:\\ [Backup] ' "Disk1 before the wipe"
 
 click_on TForm1 tabpoint TForm1 100 1
 wait_for selected 1 tabs TForm1 100
@@ -58,7 +59,7 @@ answer_both_confirmations 'You have selected to wipe disk1\nAre you sure?' \
 watch_run
 drive control TForm3 411
 printf '%s\n' "$out" | grep -q 'enabled=0 .*checked=0 ' || fail "format box during a disk run: $out"
-picture_mid_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1"
+picture_mid_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1" "32 MB"
 # One caption from the start of the pass to the end: a disk run has no formatting caption.
 finish_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1"
 expect_log "Disk 1 wiped successfully.
@@ -68,7 +69,7 @@ Administrator's tool->Computer management->Disk management."
 # Both lists rebuilt, nothing checked: the disk's volumes are there without file systems, the
 # other drives as before.
 drive list TForm1 122
-expect "$out" 'row=1 checked=0 cells=Disk1|12 MB|D:\\ [] E:\\ [] ' "Disk1 after the wipe"
+expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|D:\\ [] E:\\ [] ' "Disk1 after the wipe"
 expect "$out" 'row=0 checked=0 cells=Disk0|8 MB|C:\\ [System] ' "Disk0 after the wipe"
 expect "$out" 'row=2 checked=0 cells=Disk2|4 MB|F:\\ [USBSTICK] ' "Disk2 after the wipe"
 drive list TForm1 112
@@ -80,8 +81,8 @@ drive close TForm1
 wait_exit "$sim_pid"
 
 # From the host's side: zeros from the disk's first byte to its last, nothing else changed.
-[ "$(stat -c %s "$disk")" = $((12 * mib)) ] || fail "Disk1's image changed its size"
-cmp -s -n $((12 * mib)) "$disk" /dev/zero || fail "Disk1's image is not all zeros: $(cmp -n $((12 * mib)) "$disk" /dev/zero)"
+[ "$(stat -c %s "$disk")" = $((32 * mib)) ] || fail "Disk1's image changed its size"
+cmp -s -n $((32 * mib)) "$disk" /dev/zero || fail "Disk1's image is not all zeros: $(cmp -n $((32 * mib)) "$disk" /dev/zero)"
 [ "$(cat "$images/disk0.img" "$images/disk2.img" | cksum)" = "$others_before" ] ||
   fail "the wipe of Disk1 changed the other disks"
 note "passed"

@@ -41,7 +41,7 @@ answer_both_confirmations 'You have selected to wipe drive F:\nAre you sure?' \
 watch_run
 drive control TForm3 411
 printf '%s\n' "$out" | grep -q 'enabled=1 .*checked=1 ' || fail "format box during a drive run: $out"
-picture_mid_run "  Wiping drive F: with US Army AR380-19, performing overwrite [123] of 3"
+picture_mid_run "  Wiping drive F: with US Army AR380-19, performing overwrite [123] of 3" "63 MB"
 finish_run "  Wiping drive F: with US Army AR380-19, performing overwrite 1 of 3
   Wiping drive F: with US Army AR380-19, performing overwrite 2 of 3
   Wiping drive F: with US Army AR380-19, performing overwrite 3 of 3

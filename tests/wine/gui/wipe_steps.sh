@@ -89,8 +89,8 @@ watch_run() {
   expect "$out" "visible=0" "main window during the run"
 }
 
-# picture_mid_run <caption>: once the bar has moved, the caption is checked and a screenshot
-# "progress" taken; the run must still be going after it.
+# picture_mid_run <caption> <size text>: once the bar has moved, the caption and the four values
+# are checked and a screenshot "progress" taken; the run must still be going after it.
 picture_mid_run() {
   local i
   for i in $(seq 1 100); do
@@ -101,6 +101,14 @@ picture_mid_run() {
   [ "$(value "$out" position)" -gt 0 ] || fail "the progress bar did not move: $out"
   drive info TForm3
   printf '%s\n' "$out" | grep -qx -- "caption=$1" || fail "progress caption mid-run: $(value "$out" caption)"
+  # One control at a time: every look waits for the run to handle messages between blocks.
+  local values="" id
+  for id in 402 404 406 408; do
+    drive control TForm3 $id
+    values+="$(printf '%s\n' "$out" | sed 's/.* text=//')|"
+  done
+  printf '%s\n' "$values" | grep -Eqx "[0-9]+ MB/S\|[0-9]+ MB/$2\|([0-9]+h[0-9]+m[0-9]+s\|){2}" ||
+    fail "progress values mid-run (speed, amount, elapsed, time left): $values"
   screenshot progress
   drive info TForm3
   expect "$out" "visible=1" "the progress window after the mid-run picture (the run ended too soon)"
