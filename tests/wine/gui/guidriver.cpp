@@ -685,12 +685,25 @@ std::wstring StoredTextOf(HWND window) {
   return text;
 }
 
-// waittext <window> <timeout ms> <id> <text> [<id> <text> ...]: waits until, at one look, the
-// text of each control (id 0: the window's caption) begins with its text. It looks every few
-// milliseconds and reads without messages, so a test can act within one block of a run and
-// never pairs two texts that were not on screen together.
+// True when the text begins with one of the alternatives, separated by | in the pattern.
+bool BeginsWithOneOf(const std::wstring& text, const std::string& pattern) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t bar = pattern.find('|', from);
+    const std::wstring wanted = Wide(pattern.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+    if (text.compare(0, wanted.size(), wanted) == 0) return true;
+    if (bar == std::string::npos) return false;
+    from = bar + 1;
+  }
+}
+
+// waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]: waits until, at one
+// look, the text of each control (id 0: the window's caption) begins with one of its texts. It
+// looks every few milliseconds and reads without messages, so a test can act within a block or
+// two of a run and never pairs two texts that were not on screen together; a range of texts
+// still matches when a busy machine lets a look come late.
 int WaitText(const Args& args) {
-  NeedArgs(args, 4, "waittext <window> <timeout ms> <id> <text> [<id> <text> ...]");
+  NeedArgs(args, 4, "waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]");
   if (args.size() % 2 != 0) Fail("waittext: every id needs a text");
   const DWORD timeout = static_cast<DWORD>(Number(args[1].c_str()));
   const DWORD start = GetTickCount();
@@ -700,8 +713,7 @@ int WaitText(const Args& args) {
     for (std::size_t i = 2; all && i < args.size(); i += 2) {
       const int id = Number(args[i].c_str());
       HWND source = id == 0 ? found.front() : GetDlgItem(found.front(), id);
-      const std::wstring wanted = Wide(args[i + 1]);
-      all = source && StoredTextOf(source).compare(0, wanted.size(), wanted) == 0;
+      all = source && BeginsWithOneOf(StoredTextOf(source), args[i + 1]);
     }
     if (all) return 0;
     if (GetTickCount() - start > timeout) Fail("timed out waiting for the texts in " + args[0]);
