@@ -50,6 +50,9 @@ TEST(WipeProgress, TextsAndArithmetic) {
   EXPECT_EQ(PassSpeed(2, 3), 0u);
   // 200 blocks of a pass at 3 MiB/s take 66 s; 20 s are gone.
   EXPECT_EQ(PassTimeLeft(200, 3, 20), 46u);
+  // A pass that outlasts its estimate shows no time left, not a wrapped-around count.
+  EXPECT_EQ(PassTimeLeft(200, 3, 66), 0u);
+  EXPECT_EQ(PassTimeLeft(200, 3, 70), 0u);
 }
 
 }  // namespace

@@ -30,5 +30,8 @@ std::uint32_t PassSpeed(std::uint32_t blocksWritten, std::uint32_t elapsed) {
 }
 
 std::uint32_t PassTimeLeft(std::uint32_t blocksInPass, std::uint32_t speed, std::uint32_t elapsed) {
-  return blocksInPass / speed - elapsed;
+  // The speed is a whole number truncated down, so a pass can outlast its estimate; unsigned
+  // arithmetic would then show some billion seconds instead of none.
+  const std::uint32_t estimate = blocksInPass / speed;
+  return estimate > elapsed ? estimate - elapsed : 0;
 }

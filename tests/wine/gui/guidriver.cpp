@@ -152,19 +152,19 @@ std::wstring TextOf(HWND window) {
 
 // "TForm1": a top-level window of that class; "dialog:<caption>": a dialog with that caption.
 // A visible one is preferred over hidden ones.
-std::vector<HWND> TopLevel(const std::string& spec) {
+std::vector<HWND> TopLevel(const std::string& target) {
   struct Search {
     std::wstring className;
     std::wstring caption;
     bool byCaption;
     std::vector<HWND> found;
   } search{};
-  if (spec.rfind("dialog:", 0) == 0) {
+  if (target.rfind("dialog:", 0) == 0) {
     search.className = L"#32770";
-    search.caption = Wide(spec.substr(7));
+    search.caption = Wide(target.substr(7));
     search.byCaption = true;
   } else {
-    search.className = Wide(spec);
+    search.className = Wide(target);
   }
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
@@ -181,9 +181,9 @@ std::vector<HWND> TopLevel(const std::string& spec) {
   return visibleFirst;
 }
 
-HWND FindTop(const std::string& spec) {
-  std::vector<HWND> found = TopLevel(spec);
-  if (found.empty()) Fail("no window " + spec);
+HWND FindTop(const std::string& target) {
+  std::vector<HWND> found = TopLevel(target);
+  if (found.empty()) Fail("no window " + target);
   return found.front();
 }
 
