@@ -28,14 +28,7 @@ inline sim::Disk MakeDisk(int number, std::uint64_t size) {
 
 inline sim::Volume MakeVolume(char letter, int disk, std::uint64_t offset, std::uint64_t length,
                               const std::string& fileSystem = "NTFS", const std::string& label = "") {
-  sim::Volume volume;
-  volume.letter = letter;
-  volume.disk = disk;
-  volume.offset = offset;
-  volume.length = length;
-  volume.fileSystem = fileSystem;
-  volume.label = label;
-  return volume;
+  return sim::VolumeOn(letter, disk, offset, length, fileSystem, label);
 }
 
 // A machine without volumes; the Windows directory names C: unless a test changes it.
