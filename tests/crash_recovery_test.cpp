@@ -534,13 +534,7 @@ class CrashRecoveryTest : public app_test::AppTest {
     });
   }
 
-  static std::vector<std::string> SoundsSinceLoad() {
-    std::vector<std::string> sounds;
-    for (const sim::Call& call : sim::Calls()) {
-      if (call.op == sim::Op::PlaySound) sounds.push_back(call.path);
-    }
-    return sounds;
-  }
+  static std::vector<std::string> SoundsSinceLoad() { return sim::SoundsPlayed(); }
 
   static bool Logged(const std::string& text) {
     const std::vector<std::string> lines = headless::LogTexts();

@@ -17,6 +17,8 @@
 
 namespace inventory_test {
 
+using sim::CallsOf;
+
 inline constexpr std::uint64_t kMiB = 1048576;
 
 inline sim::Disk MakeDisk(int number, std::uint64_t size) {
@@ -90,19 +92,7 @@ class MachineTest : public ::testing::Test {
     sim::ClearCalls();
   }
 
-  static std::vector<sim::Call> CallsOf(sim::Op op) {
-    std::vector<sim::Call> out;
-    for (const sim::Call& call : sim::Calls()) {
-      if (call.op == op) out.push_back(call);
-    }
-    return out;
-  }
-
-  static std::vector<std::string> Sounds() {
-    std::vector<std::string> files;
-    for (const sim::Call& call : CallsOf(sim::Op::PlaySound)) files.push_back(call.path);
-    return files;
-  }
+  static std::vector<std::string> Sounds() { return sim::SoundsPlayed(); }
 };
 
 }  // namespace inventory_test

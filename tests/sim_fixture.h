@@ -21,6 +21,7 @@ namespace sim_test {
 
 inline constexpr std::uint64_t kMiB = 1048576;
 
+using sim::CallsOf;
 using sim::MemoryDisk;
 using sim::VolumeOn;
 
@@ -77,14 +78,6 @@ class SimTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(sim::Load(machine, &error)) << error;
     sim::ClearCalls();
-  }
-
-  static std::vector<sim::Call> CallsOf(sim::Op op) {
-    std::vector<sim::Call> out;
-    for (const sim::Call& call : sim::Calls()) {
-      if (call.op == op) out.push_back(call);
-    }
-    return out;
   }
 
   static std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t value) {

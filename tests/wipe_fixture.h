@@ -26,6 +26,8 @@
 
 namespace wipe_test {
 
+using sim::CallsOf;
+
 using inventory_test::kMiB;
 using inventory_test::MakeDisk;
 using inventory_test::MakeVolume;
@@ -121,14 +123,6 @@ class EngineTest : public ::testing::Test {
   }
 
   DriveRecord& SelectedDrive() { return DriveTable[SelectedDriveRow]; }
-
-  static std::vector<sim::Call> CallsOf(sim::Op op, const std::string& path = std::string()) {
-    std::vector<sim::Call> out;
-    for (const sim::Call& call : sim::Calls()) {
-      if (call.op == op && (path.empty() || call.path == path)) out.push_back(call);
-    }
-    return out;
-  }
 
   static long IndexOf(sim::Op op, const std::string& path = std::string(), long from = 0) {
     const std::vector<sim::Call>& calls = sim::Calls();

@@ -44,6 +44,20 @@ using namespace detail;
 
 const std::vector<Call>& Calls() { return TheState().calls; }
 
+std::vector<Call> CallsOf(Op op, const std::string& path) {
+  std::vector<Call> out;
+  for (const Call& call : TheState().calls) {
+    if (call.op == op && (path.empty() || call.path == path)) out.push_back(call);
+  }
+  return out;
+}
+
+std::vector<std::string> SoundsPlayed() {
+  std::vector<std::string> files;
+  for (const Call& call : CallsOf(Op::PlaySound)) files.push_back(call.path);
+  return files;
+}
+
 void ClearCalls() { TheState().calls.clear(); }
 
 void SetFaultHook(std::function<bool(const Call&)> hook) {

@@ -108,6 +108,10 @@ struct Call {
   std::uint64_t transferred = 0;  // Read/Write: bytes actually moved
 };
 const std::vector<Call>& Calls();
+// The calls of one kind in the order they were made; on one path only when path is not empty.
+std::vector<Call> CallsOf(Op op, const std::string& path = std::string());
+// The sound files played, in order.
+std::vector<std::string> SoundsPlayed();
 void ClearCalls();
 int OpenHandles();  // device handles open now; 0 after every balanced run
 
