@@ -534,8 +534,6 @@ class CrashRecoveryTest : public app_test::AppTest {
     });
   }
 
-  static std::vector<std::string> SoundsSinceLoad() { return sim::SoundsPlayed(); }
-
   static bool Logged(const std::string& text) {
     const std::vector<std::string> lines = headless::LogTexts();
     return std::find(lines.begin(), lines.end(), text) != lines.end();
@@ -732,7 +730,7 @@ TEST_P(KilledAndResumed, CompletesAndLeavesNothingOriginal) {
     }
   }
   EXPECT_TRUE(Logged(c.target == Target::Drive ? "Drive E: wiped successfully." : "Disk 1 wiped successfully."));
-  EXPECT_EQ(SoundsSinceLoad(), (std::vector<std::string>{"warning.wav", "finish.wav"}));
+  EXPECT_EQ(sim::SoundsPlayed(), (std::vector<std::string>{"warning.wav", "finish.wav"}));
   EXPECT_TRUE(headless::MainVisible());
   EXPECT_EQ(sim::OpenHandles(), 0);
 

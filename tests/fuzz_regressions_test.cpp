@@ -108,7 +108,7 @@ TEST_P(RecordRangeTest, OnlyARecordThatFitsTheDeviceIsABreakpoint) {
   const std::vector<std::string> log = headless::LogTexts();
   const bool refused = !log.empty() && log.back() == "Break point not found, can not resume.";
   EXPECT_EQ(!c.fits, refused);
-  EXPECT_EQ(c.fits ? "finish.wav" : "ding.wav", Sounds().empty() ? "" : Sounds().back());
+  EXPECT_EQ(c.fits ? "finish.wav" : "ding.wav", sim::SoundsPlayed().empty() ? "" : sim::SoundsPlayed().back());
   EXPECT_EQ(0, WritesOutside(c.disk ? kDiskPath : kVolumePath));
   if (!c.fits) {
     EXPECT_TRUE(CallsOf(sim::Op::Write).empty());

@@ -91,8 +91,6 @@ class MachineTest : public ::testing::Test {
     ASSERT_TRUE(sim::Load(machine, &error)) << error;
     sim::ClearCalls();
   }
-
-  static std::vector<std::string> Sounds() { return sim::SoundsPlayed(); }
 };
 
 }  // namespace inventory_test

@@ -128,7 +128,7 @@ TEST_F(ResumeCommandTest, EachRefusalWithItsLineAndSound) {
     ResumeCommand();
 
     EXPECT_EQ(NewLogTexts(), std::vector<std::string>{c.line});
-    EXPECT_EQ(Sounds(), c.sounds);
+    EXPECT_EQ(sim::SoundsPlayed(), c.sounds);
     EXPECT_TRUE(headless::Dialogs().empty());
     EXPECT_EQ(NewPumps(), 0);
     EXPECT_TRUE(headless::MainVisible());
@@ -159,7 +159,7 @@ TEST_F(ResumeCommandTest, NoLeavesTheWindowsAsTheyWereButResumePointLoaded) {
   EXPECT_EQ(dialog.caption, "Confirm");
   EXPECT_EQ(dialog.icon, ui::Icon::Stop);
   EXPECT_EQ(dialog.text, "You have selected to continue wiping drive E:\nAre you sure?");
-  EXPECT_EQ(Sounds(), std::vector<std::string>{"warning.wav"});
+  EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>{"warning.wav"});
   EXPECT_TRUE(headless::MainVisible());
   EXPECT_FALSE(headless::ProgressVisible());
   EXPECT_EQ(NewPumps(), 0);
@@ -245,7 +245,7 @@ TEST_F(ResumeCommandTest, DriveRunUsesTheRecordsMethodPassAndBlock) {
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(writes.front().offset, 5 * kMiB);
   EXPECT_EQ(writes.size(), (16u - 5) + 16);
-  EXPECT_EQ(Sounds(), (std::vector<std::string>{"warning.wav", "finish.wav"}));
+  EXPECT_EQ(sim::SoundsPlayed(), (std::vector<std::string>{"warning.wav", "finish.wav"}));
   EXPECT_TRUE(headless::MainVisible());
   EXPECT_FALSE(headless::ProgressVisible());
 }
@@ -273,7 +273,7 @@ TEST_F(ResumeCommandTest, DiskRunStartsWithTheFormatBoxClearedAndDisabled) {
   ASSERT_FALSE(writes.empty());
   EXPECT_EQ(writes.front().offset, 9 * kMiB);
   EXPECT_EQ(writes.size(), 16u - 9);  // the last pass of method 1 only
-  EXPECT_EQ(Sounds(), (std::vector<std::string>{"warning.wav", "finish.wav"}));
+  EXPECT_EQ(sim::SoundsPlayed(), (std::vector<std::string>{"warning.wav", "finish.wav"}));
   EXPECT_TRUE(headless::MainVisible());
 }
 
@@ -297,7 +297,7 @@ TEST_F(ResumeCommandTest, UnknownMethodSwitchesTheWindowsAndStartsNothing) {
   EXPECT_EQ(headless::ProgressBar(), 37);
   EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
   EXPECT_TRUE(CallsOf(sim::Op::Lock).empty());
-  EXPECT_EQ(Sounds(), (std::vector<std::string>{"warning.wav", "ding.wav"}));
+  EXPECT_EQ(sim::SoundsPlayed(), (std::vector<std::string>{"warning.wav", "ding.wav"}));
   EXPECT_TRUE(headless::MainVisible());
   EXPECT_FALSE(headless::ProgressVisible());
   EXPECT_EQ(ResumePoint.MethodId, 5);

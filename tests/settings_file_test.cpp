@@ -125,7 +125,7 @@ TEST_F(SettingsTest, EachCuePlaysItsFileAndOtherNumbersNothing) {
   for (const CueCase& c : cases) {
     sim::ClearCalls();
     PlayCue(c.cue);
-    EXPECT_EQ(Sounds(), c.sounds) << c.cue;
+    EXPECT_EQ(sim::SoundsPlayed(), c.sounds) << c.cue;
   }
 }
 
@@ -137,7 +137,7 @@ TEST_F(SettingsTest, DisableSoundTakesEffectAtTheNextCue) {
   app::DisableSoundClicked();
   PlayCue(CueWarning);
 
-  EXPECT_EQ(Sounds(), (std::vector<std::string>{"ding.wav", "warning.wav"}));
+  EXPECT_EQ(sim::SoundsPlayed(), (std::vector<std::string>{"ding.wav", "warning.wav"}));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ TEST_F(StartupTest, ANormalStartSetsTheCaptionQuietsErrorsAndFillsBothLists) {
   EXPECT_EQ(headless::MainCaption(), "  Dunmere v1.0.0");
   EXPECT_TRUE(headless::Dialogs().empty());
   EXPECT_FALSE(ui::TerminationRequested());
-  EXPECT_TRUE(Sounds().empty());
+  EXPECT_TRUE(sim::SoundsPlayed().empty());
   EXPECT_EQ(sim::ErrorMode(), platform::kSemFailCriticalErrors);
   EXPECT_EQ(ui::RowCount(ui::List::Drive), 3);
   EXPECT_EQ(ui::RowCount(ui::List::Disk), 3);
@@ -103,7 +103,7 @@ TEST_F(StartupTest, RefusesUnsupportedPlatformsAndMachinesWithoutAReadableDisk) 
     app::FormCreate();
 
     EXPECT_EQ(WarningTexts(), c.messages);
-    EXPECT_EQ(Sounds(), std::vector<std::string>(c.messages.size(), "ding.wav"));
+    EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>(c.messages.size(), "ding.wav"));
     EXPECT_EQ(dialogsAtSound_, EachBeforeItsDialog(c.messages.size()));
     EXPECT_EQ(ui::TerminationRequested(), !c.messages.empty());
     // A refusal only asks for termination: the lists are filled all the same.
@@ -166,7 +166,7 @@ TEST_F(StartupTest, AFailedStartLeavesSettingBinUntouched) {
   EXPECT_TRUE(CallsOf(sim::Op::WriteFile).empty());
   EXPECT_EQ(ReadHostFile("setting.bin"), saved);
   // The settings were still read: the refusal played no sound.
-  EXPECT_TRUE(Sounds().empty());
+  EXPECT_TRUE(sim::SoundsPlayed().empty());
 }
 
 TEST_F(StartupTest, ANormalCloseWritesTheSettings) {

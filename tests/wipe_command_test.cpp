@@ -86,7 +86,7 @@ TEST_F(WipeCommandTest, WithoutACheckedRowOfTheActivePageItAsksToChooseFirstSile
     app::WipeItNowClicked();
 
     EXPECT_EQ(headless::LogTexts(), std::vector<std::string>{c.line});
-    EXPECT_TRUE(Sounds().empty());
+    EXPECT_TRUE(sim::SoundsPlayed().empty());
     EXPECT_TRUE(headless::Dialogs().empty());
     EXPECT_EQ(DeviceWrites(), 0u);
     ExpectIdleScreen();
@@ -136,11 +136,11 @@ TEST_F(WipeCommandTest, RefusesTheSystemVolumeTheSystemDiskAndARemovableDisk) {
 
     if (c.line) {
       EXPECT_EQ(headless::LogTexts(), std::vector<std::string>{c.line});
-      EXPECT_EQ(Sounds(), std::vector<std::string>{"ding.wav"});
+      EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>{"ding.wav"});
       EXPECT_TRUE(headless::Dialogs().empty());
     } else {
       EXPECT_TRUE(headless::LogTexts().empty());
-      EXPECT_EQ(Sounds(), std::vector<std::string>{"warning.wav"});
+      EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>{"warning.wav"});
       EXPECT_EQ(DialogCaptions(), std::vector<std::string>{"Confirm 1 of 2"});
     }
     EXPECT_EQ(DeviceWrites(), 0u);
@@ -188,7 +188,7 @@ TEST_F(WipeCommandTest, NoToEitherQuestionEndsTheCommandWithoutAWord) {
       EXPECT_EQ(dialog.icon, ui::Icon::Stop);
       EXPECT_EQ(dialog.text, c.texts[i]);
     }
-    EXPECT_EQ(Sounds(), std::vector<std::string>(c.texts.size(), "warning.wav"));
+    EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>(c.texts.size(), "warning.wav"));
     EXPECT_TRUE(headless::LogTexts().empty());
     EXPECT_EQ(DeviceWrites(), 0u);
     EXPECT_EQ(headless::PumpCount(), 0);
@@ -222,7 +222,7 @@ TEST_F(FormatOfferTest, AnUnformattedVolumeIsOfferedForFormattingWithTheDing) {
   EXPECT_EQ(offer.caption, "Format the drive");
   EXPECT_EQ(offer.icon, ui::Icon::Information);
   EXPECT_EQ(offer.text, "The drive E: is not formatted, you should format it before wiping.");
-  EXPECT_EQ(Sounds(), std::vector<std::string>{"ding.wav"});
+  EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>{"ding.wav"});
   EXPECT_TRUE(CallsOf(sim::Op::ShellFormat).empty());
   EXPECT_TRUE(headless::LogTexts().empty());
   EXPECT_EQ(SelectedDriveRow, row);  // nothing was refilled
@@ -253,7 +253,7 @@ TEST_F(FormatOfferTest, AcceptingFormatsThroughTheDialogRefillsBothListsAndWipes
     EXPECT_EQ(DialogCaptions(), std::vector<std::string>{"Format the drive"});
     EXPECT_EQ(CallsOf(sim::Op::ShellFormat).size(), 1u);
     EXPECT_EQ(headless::LogTexts(), c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
-    EXPECT_EQ(Sounds(), std::vector<std::string>{"ding.wav"});
+    EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>{"ding.wav"});
     EXPECT_EQ(SelectedDriveRow, -1);
     EXPECT_EQ(SelectedDiskRow, -1);
     for (int i = 0; i < ui::RowCount(ui::List::Drive); ++i) EXPECT_FALSE(ui::RowChecked(ui::List::Drive, i));
@@ -385,7 +385,7 @@ TEST_F(WipeCommandTest, TheMainWindowReturnsWithFinishAfterSuccessAndDingOtherwi
     app::WipeItNowClicked();
     sim::ClearFaults();
 
-    const std::vector<std::string> sounds = Sounds();
+    const std::vector<std::string> sounds = sim::SoundsPlayed();
     EXPECT_EQ(sounds, (std::vector<std::string>{"warning.wav", "warning.wav", c.lastSound}));
     EXPECT_TRUE(Logged(c.line));
     ExpectIdleScreen();
@@ -408,7 +408,7 @@ TEST_F(WipeCommandTest, TheMethodBoxIndexChoosesTheMethodOfTheRun) {
     // A disk run leaves the caption of its last pass.
     const int lastPass = WipeMethods[method].passCount - 1;
     EXPECT_EQ(headless::ProgressCaption(), "  Wiping disk1" + PassCaptionSuffix(method, lastPass));
-    EXPECT_EQ(Sounds().back(), "finish.wav");
+    EXPECT_EQ(sim::SoundsPlayed().back(), "finish.wav");
   }
 }
 
@@ -475,7 +475,7 @@ TEST_F(WipeCommandTest, ThePowerOffComesAfterTheFormatStep) {
   ASSERT_GE(powerOff, 0);
   EXPECT_LT(batch, powerOff);
   EXPECT_EQ(CallsOf(sim::Op::PowerOff).size(), 1u);
-  EXPECT_EQ(Sounds().back(), "finish.wav");
+  EXPECT_EQ(sim::SoundsPlayed().back(), "finish.wav");
 }
 
 }  // namespace

@@ -143,14 +143,6 @@ std::map<std::uint64_t, int> CheckWritesAndCountBlocks(const std::string& target
   return written;
 }
 
-std::vector<std::string> Sounds() {
-  std::vector<std::string> sounds;
-  for (const sim::Call& call : sim::Calls()) {
-    if (call.op == sim::Op::PlaySound) sounds.push_back(call.path);
-  }
-  return sounds;
-}
-
 int CountLines(const std::vector<std::string>& lines, const std::string& text) {
   int count = 0;
   for (const std::string& line : lines) count += line == text ? 1 : 0;
@@ -219,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto written = CheckWritesAndCountBlocks(TargetPath(scenario));
   FUZZ_CHECK(headless::MainVisible() && !headless::ProgressVisible(), "the windows did not come back");
   const std::vector<std::string> log = headless::LogTexts();
-  const std::vector<std::string> sounds = Sounds();
+  const std::vector<std::string> sounds = sim::SoundsPlayed();
   FUZZ_CHECK(!sounds.empty(), "no closing sound");
   if (!record.valid) {
     FUZZ_CHECK(CountLines(log, "Break point not found, can not resume.") == 1 && headless::Dialogs().empty() &&
