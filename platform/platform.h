@@ -68,7 +68,15 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
 std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes);
 std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes);
 
+// FlushFileBuffers: true once everything written through the handle is on the media (the
+// device's own write cache included), so a record saved after it never vouches for a block
+// that a power cut could still lose.
+bool FlushDevice(const Device& device);
+
 // DeviceIoControl without input or output buffers.
+// FSCTL_ALLOW_EXTENDED_DASD_IO: reads and writes through this volume handle are no longer
+// bounded by the end of the file system (NTFS ends a sector before its partition does).
+bool ControlAllowExtendedDasd(const Device& device);
 bool ControlLockVolume(const Device& device);              // FSCTL_LOCK_VOLUME
 bool ControlDismountVolume(const Device& device);          // FSCTL_DISMOUNT_VOLUME
 bool ControlUnlockVolume(const Device& device);            // FSCTL_UNLOCK_VOLUME
