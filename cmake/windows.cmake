@@ -38,4 +38,5 @@ set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
+include(${CMAKE_SOURCE_DIR}/cmake/release.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/wine/tests.cmake OPTIONAL)

@@ -1,0 +1,36 @@
+cmake_minimum_required(VERSION 3.25)
+# Unpacks the release archive ZIP into WORK and checks that its members are exactly MEMBERS
+# (no folder, nothing more, nothing less) and that member i has the bytes of SOURCES item i.
+#   cmake -D ZIP=... -D MEMBERS=a;b -D SOURCES=/x/a;/y/b -D WORK=... -P zip_members.cmake
+foreach(var ZIP MEMBERS SOURCES WORK)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "${var} is not set")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP} WORKING_DIRECTORY ${WORK} RESULT_VARIABLE unpacked)
+if(NOT unpacked EQUAL 0)
+  message(FATAL_ERROR "cannot unpack ${ZIP}")
+endif()
+
+file(GLOB_RECURSE found LIST_DIRECTORIES true RELATIVE ${WORK} ${WORK}/*)
+list(SORT found)
+set(expected ${MEMBERS})
+list(SORT expected)
+if(NOT found STREQUAL expected)
+  message(FATAL_ERROR "members of ${ZIP}:\n  found:    ${found}\n  expected: ${expected}")
+endif()
+
+list(LENGTH MEMBERS count)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  list(GET MEMBERS ${i} member)
+  list(GET SOURCES ${i} source)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK}/${member} ${source} RESULT_VARIABLE differs)
+  if(NOT differs EQUAL 0)
+    message(FATAL_ERROR "${member} in the archive differs from ${source}")
+  endif()
+endforeach()
+message(STATUS "${ZIP}: ${count} members as built")
