@@ -10,9 +10,8 @@ set(GUIDE_WORK ${CMAKE_BINARY_DIR}/userguide)
 add_custom_command(OUTPUT ${BIN_DIR}/userguide.chm
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${GUIDE_WORK}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${GUIDE_SOURCE} ${GUIDE_WORK}
-  COMMAND ${CHMCMD} --verbosity 1 userguide.hhp
-  COMMAND ${CMAKE_COMMAND} -E copy userguide.chm ${BIN_DIR}/userguide.chm
-  WORKING_DIRECTORY ${GUIDE_WORK}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${GUIDE_WORK} ${CHMCMD} --verbosity 0 userguide.hhp
+  COMMAND ${CMAKE_COMMAND} -E copy ${GUIDE_WORK}/userguide.chm ${BIN_DIR}/userguide.chm
   DEPENDS ${GUIDE_FILES}
   COMMENT "Compiling the user guide into userguide.chm"
   VERBATIM)
@@ -31,8 +30,8 @@ add_custom_command(OUTPUT ${RELEASE_ZIP}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:dunmere> ${BIN_DIR}/ding.wav ${BIN_DIR}/finish.wav
           ${BIN_DIR}/warning.wav ${BIN_DIR}/userguide.chm ${RELEASE_README} ${RELEASE_STAGE}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${RELEASE_ZIP}
-  COMMAND ${CMAKE_COMMAND} -E tar cf ${RELEASE_ZIP} --format=zip -- ${RELEASE_MEMBERS}
-  WORKING_DIRECTORY ${RELEASE_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${RELEASE_STAGE}
+          ${CMAKE_COMMAND} -E tar cf ${RELEASE_ZIP} --format=zip -- ${RELEASE_MEMBERS}
   DEPENDS dunmere ${BIN_DIR}/userguide.chm ${RELEASE_README} ${SOUND_FILES}
   COMMENT "Packing dunmere-${PROJECT_VERSION}-win64.zip"
   VERBATIM)
