@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/sim/host.h"
 #include "platform/sim/state.h"
 
 namespace sim::detail {
@@ -134,7 +135,11 @@ std::intptr_t OpenTarget(const std::string& target) {
   } else if (!MapToHost(target, &host)) {
     return kFileNotFound;
   }
-  return HostFileExists(host) ? kShellOpened : kFileNotFound;
+  if (!HostFileExists(host)) return kFileNotFound;
+  // Only help files go to the host: the demo's web addresses are made up, and no program of
+  // the host is ever started for the simulated machine.
+  if (EndsWith(Lower(host), ".chm")) sim::host::ShowHelpFile(host);
+  return kShellOpened;
 }
 
 }  // namespace

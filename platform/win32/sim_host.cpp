@@ -1,6 +1,8 @@
 // Linked into dunmere-sim.exe only (see cmake/windows.cmake): the simulation's single-instance
-// mutex is a real one when the demo runs on Windows or Wine, so a second copy is refused.
+// mutex is a real one when the demo runs on Windows or Wine, so a second copy is refused, and
+// its user guide opens in the real help viewer.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "platform/sim/host.h"
 
@@ -12,6 +14,10 @@ bool CreateNamedMutex(const std::string& name, bool* alreadyExists) {
   if (mutex == nullptr) return false;
   *alreadyExists = GetLastError() == ERROR_ALREADY_EXISTS;
   return true;
+}
+
+void ShowHelpFile(const std::string& hostPath) {
+  ShellExecuteA(nullptr, "open", hostPath.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
 }  // namespace sim::host

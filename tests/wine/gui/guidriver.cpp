@@ -2,7 +2,8 @@
 // them by class or caption, reads what they show, and acts through window messages. Structures
 // that travel with a message by pointer are placed in the target process first.
 //
-//   guidriver <verb> <window> [arguments]      (window: TForm1, TForm2, TForm3 or dialog:<caption>)
+//   guidriver <verb> <window> [arguments]      (window: TForm1, TForm2, TForm3, dialog:<caption>
+//                                               or window:<caption>)
 //
 // Every verb prints key=value lines (texts with \n, \r, \t and \\ escaped) and exits 0, or
 // prints "guidriver: ..." to stderr and exits 1 when the window or control is not there.
@@ -150,8 +151,9 @@ std::wstring TextOf(HWND window) {
   return text;
 }
 
-// "TForm1": a top-level window of that class; "dialog:<caption>": a dialog with that caption.
-// A visible one is preferred over hidden ones.
+// "TForm1": a top-level window of that class; "dialog:<caption>": a dialog with that caption;
+// "window:<caption>": a window of any class with that caption (another program's, such as the
+// help viewer). A visible one is preferred over hidden ones.
 std::vector<HWND> TopLevel(const std::string& target) {
   struct Search {
     std::wstring className;
@@ -163,13 +165,16 @@ std::vector<HWND> TopLevel(const std::string& target) {
     search.className = L"#32770";
     search.caption = Wide(target.substr(7));
     search.byCaption = true;
+  } else if (target.rfind("window:", 0) == 0) {
+    search.caption = Wide(target.substr(7));
+    search.byCaption = true;
   } else {
     search.className = Wide(target);
   }
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto& s = *reinterpret_cast<Search*>(data);
-        if (ClassOf(window) != s.className) return TRUE;
+        if (!s.className.empty() && ClassOf(window) != s.className) return TRUE;
         if (s.byCaption && TextOf(window) != s.caption) return TRUE;
         s.found.push_back(window);
         return TRUE;
@@ -594,6 +599,42 @@ int Hints(const Args& args) {
   return 0;
 }
 
+// tree <window>: the items of the first tree view inside the window, depth first, one line each
+// with its depth (0 for the top level) and text; branches are expanded to reach their items.
+int Tree(const Args& args) {
+  NeedArgs(args, 1, "tree <window>");
+  HWND tree = nullptr;
+  EnumChildWindows(
+      FindTop(args[0]),
+      [](HWND child, LPARAM found) -> BOOL {
+        if (_wcsicmp(ClassOf(child).c_str(), WC_TREEVIEWW) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(found) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&tree));
+  if (!tree) Fail("no tree view in " + args[0]);
+  constexpr std::size_t kChars = 512;
+  RemoteMemory memory(tree, sizeof(TVITEMW) + kChars * sizeof(wchar_t));
+  const std::size_t textAt = sizeof(TVITEMW);
+  std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM item, int depth) {
+    for (; item; item = reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+      TVITEMW entry{};
+      entry.mask = TVIF_TEXT | TVIF_HANDLE;
+      entry.hItem = item;
+      entry.pszText = reinterpret_cast<wchar_t*>(memory.At(textAt));
+      entry.cchTextMax = kChars;
+      memory.Write(0, &entry, sizeof(entry));
+      memory.Write(textAt, L"", sizeof(wchar_t));
+      Send(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.At(0)));
+      Print("item=" + std::to_string(depth) + " text=" + Escaped(memory.ReadText(textAt, kChars)));
+      Send(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+      walk(reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item))), depth + 1);
+    }
+  };
+  walk(reinterpret_cast<HTREEITEM>(Send(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 0);
+  return 0;
+}
+
 // move <window> <left> <top>: moves a window, as dragging its title bar would.
 int Move(const Args& args) {
   NeedArgs(args, 3, "move <window> <left> <top>");
@@ -740,7 +781,7 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"key", Key},       {"focus", Focus},   {"dialog", Dialog},   {"status", Status},
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
-      {"captions", Captions},
+      {"captions", Captions}, {"tree", Tree},
       {"waittext", WaitText},
   };
   return verbs;
