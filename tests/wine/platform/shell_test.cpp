@@ -59,6 +59,26 @@ TEST(ShellOpen, OpensAnExistingTarget) {
   DeleteFileA(batch.c_str());
 }
 
+// "User guide" passes the bare name: Explorer starts the program in its own folder, where the
+// build puts the guide, and the shell's viewer opens it there (the window has the guide's title).
+TEST(ShellOpen, OpensTheUserGuideByItsBareName) {
+  char previous[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(wine_tests::ExecutableFolder().c_str()));
+  const bool present = GetFileAttributesA("userguide.chm") != INVALID_FILE_ATTRIBUTES;
+  const std::intptr_t opened = present ? platform::ShellOpen("userguide.chm") : 0;
+  SetCurrentDirectoryA(previous);
+  ASSERT_TRUE(present) << "no userguide.chm beside the tests";
+  EXPECT_GT(opened, 32);
+  HWND viewer = nullptr;
+  for (int waited = 0; viewer == nullptr && waited < 30000; waited += 100) {
+    viewer = FindWindowA(nullptr, "Dunmere user guide");
+    if (viewer == nullptr) Sleep(100);
+  }
+  ASSERT_NE(viewer, nullptr) << "the help viewer did not show the guide";
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+}
+
 // Wine's SHFormatDrive shows nothing and answers SHFMT_NOFORMAT.
 TEST(ShellFormatDrive, WineCannotFormat) { EXPECT_EQ(platform::ShellFormatDrive(4), -3); }
 
