@@ -25,10 +25,9 @@ drive wait "$viewer" visible 30000
 
 # The viewer was started for this very file: its command line names the guide in the bin folder.
 guide_windows=$(printf 'Z:%s' "$guide" | tr '/' '\\')
-viewer_line=$(ps -eo args= | grep -i 'hh\.exe' | grep -v grep | head -1)
-[ -n "$viewer_line" ] || fail "no hh.exe process"
-printf '%s\n' "$viewer_line" | grep -qiF -- "$guide_windows" ||
-  fail "hh.exe was not started with $guide_windows: $viewer_line"
+viewer_line=$(ps -eo args= | grep -i 'hh\.exe' | grep -iF -- "$guide_windows" | grep -v grep | head -1)
+[ -n "$viewer_line" ] ||
+  fail "no hh.exe started with $guide_windows: $(ps -eo args= | grep -i 'hh\.exe' | grep -v grep)"
 note "viewer: $viewer_line"
 
 # Depth and name of every entry of the contents file, in order, as the tree should show them.
