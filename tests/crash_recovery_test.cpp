@@ -342,8 +342,9 @@ class CrashRecoveryTest : public app_test::AppTest {
     AppTest::TearDown();
   }
 
-  // The machine on its images, with or without the volumes of disk 1.
-  sim::Machine CrashMachine(bool dataVolumes) const {
+  // The machine on its images. A restarted machine finds the volumes of disk 1 through the
+  // partition table on its image, so they are gone once a disk wipe has overwritten it.
+  sim::Machine CrashMachine() const {
     sim::Machine machine;
     machine.hostFolder = hostFolder_;
     machine.executablePath = "C:\\Program Files\\Dunmere\\dunmere.exe";
@@ -353,44 +354,26 @@ class CrashRecoveryTest : public app_test::AppTest {
     sim::Disk data = app_test::MakeDisk(1, layout_.DiskSize());
     data.image = imageFolder_ + "/disk1.img";
     machine.disks = {system, data};
-    machine.volumes = {app_test::MakeVolume('C', 0, kMiB, 8 * kMiB, "NTFS", "System")};
-    if (dataVolumes) {
-      machine.volumes.push_back(app_test::MakeVolume('D', 1, layout_.DOffset(), layout_.DLength(), "NTFS", "Photos"));
-      machine.volumes.push_back(app_test::MakeVolume('E', 1, layout_.EOffset(), layout_.ELength(), "FAT32", "Archive"));
-    }
+    machine.volumes = {app_test::MakeVolume('C', 0, kMiB, 8 * kMiB, "NTFS", "System"),
+                       app_test::MakeVolume('D', 1, layout_.DOffset(), layout_.DLength(), "NTFS", "Photos"),
+                       app_test::MakeVolume('E', 1, layout_.EOffset(), layout_.ELength(), "FAT32", "Archive")};
     return machine;
   }
 
-  bool PartitionTableIntact() const {
-    std::ifstream image(imageFolder_ + "/disk1.img", std::ios::binary);
-    image.seekg(510);
-    char signature[2] = {};
-    image.read(signature, 2);
-    return static_cast<unsigned char>(signature[0]) == 0x55 && static_cast<unsigned char>(signature[1]) == 0xAA;
-  }
-
-  // The machine as the computer started again finds it: Windows finds the volumes of disk 1
-  // through its partition table, so they are gone once a disk wipe has overwritten the table's
-  // signature.
-  sim::Machine RestartedMachine() const { return CrashMachine(PartitionTableIntact()); }
-
-  // Creates the images with their boot sectors, then gives every other sector of disk 1 its
-  // original content and every boot sector the marker. Keeps both disks' bytes for comparison.
+  // Creates the images with their partition table and boot sectors, then gives every other
+  // sector of disk 1 its original content and the table and every boot sector the marker. Keeps
+  // both disks' bytes for comparison.
   void MakeImages() {
     std::string error;
-    ASSERT_TRUE(sim::Load(CrashMachine(true), &error)) << error;
+    ASSERT_TRUE(sim::Load(CrashMachine(), &error)) << error;
     const std::uint64_t sectors = layout_.DiskSize() / kSector;
-    const std::uint64_t bootSectors[] = {layout_.EOffset() / kSector, layout_.DOffset() / kSector};
+    const std::uint64_t bootSectors[] = {0, layout_.EOffset() / kSector, layout_.DOffset() / kSector};
     original_.assign(static_cast<std::size_t>(layout_.DiskSize()), 0);
     std::vector<std::uint8_t> bytes(kSector);
     for (std::uint64_t sector = 0; sector < sectors; ++sector) {
       const bool boot = std::find(std::begin(bootSectors), std::end(bootSectors), sector) != std::end(bootSectors);
       if (boot) bytes = sim::ReadDisk(1, sector * kSector, kSector);
       StampOriginal(&bytes, sector, boot);
-      if (sector == 0) {
-        bytes[510] = 0x55;  // the partition table's signature
-        bytes[511] = 0xAA;
-      }
       std::memcpy(&original_[sector * kSector], bytes.data(), kSector);
     }
     ASSERT_TRUE(sim::WriteDisk(1, 0, original_));
@@ -504,7 +487,7 @@ class CrashRecoveryTest : public app_test::AppTest {
   // "Wipe it now" with the method on the target, both questions answered Yes; `arm` is called
   // just before the click.
   std::string StartWipe(Target target, int method, const std::function<void()>& arm) {
-    std::string problem = StartProgram(CrashMachine(true));
+    std::string problem = StartProgram(CrashMachine());
     if (problem.empty()) problem = Choose(target);
     if (!problem.empty()) return problem;
     arm();
@@ -516,7 +499,7 @@ class CrashRecoveryTest : public app_test::AppTest {
 
   // The program started again: the target listed as resumable, checked, "Resume", Yes.
   std::string StartResume(Target target, const std::function<void()>& arm) {
-    std::string problem = StartProgram(RestartedMachine());
+    std::string problem = StartProgram(CrashMachine());
     if (problem.empty()) problem = ListedAsResumable(target);
     if (problem.empty()) problem = Choose(target);
     if (!problem.empty()) return problem;
@@ -699,7 +682,7 @@ TEST_P(KilledAndResumed, CompletesAndLeavesNothingOriginal) {
   // Started again, the program finds the wipe, resumes it at the record and completes it.
   std::vector<WriteSeen> writes = ReadWritesSeen(WriteLogPath());
   const int restart = static_cast<int>(kills.size());
-  ASSERT_EQ(StartProgram(RestartedMachine()), "");
+  ASSERT_EQ(StartProgram(CrashMachine()), "");
   EXPECT_EQ(ListedAsResumable(c.target), "");
   ASSERT_EQ(Choose(c.target), "");
   WatchWrites(place, restart, std::nullopt, [&writes](const WriteSeen& seen) { writes.push_back(seen); });
@@ -780,7 +763,7 @@ TEST_P(KilledBeforeTheFirstCheckpoint, LeavesTheTargetAsItWasAndANewWipeComplete
             "");
   EXPECT_TRUE(ReadWritesSeen(WriteLogPath()).empty());
 
-  ASSERT_EQ(StartProgram(RestartedMachine()), "");
+  ASSERT_EQ(StartProgram(CrashMachine()), "");
   EXPECT_TRUE(sim::ReadDisk(1, 0, original_.size()) == original_) << "the killed run changed disk 1";
   const std::vector<std::string> listed = RowOf(target);
   if (target == Target::Drive) {

@@ -124,9 +124,9 @@ TEST_F(SimImagesTest, AShortImageGrowsAndKeepsItsBytes) {
   EXPECT_EQ(std::filesystem::file_size(folder_.File("images/disk0.img")), 256 * kMiB);
   const std::vector<std::uint8_t> start = sim::ReadDisk(0, 0, 4);
   EXPECT_EQ(std::string(start.begin(), start.end()), "kept");
-  // The image existed: C: was not formatted over it.
-  std::string fileSystem;
-  EXPECT_FALSE(platform::VolumeInformation("C:\\", nullptr, &fileSystem));
+  // The image existed: neither a partition table nor a boot sector was written over it, so
+  // the disk holds no volume.
+  EXPECT_EQ(platform::DriveType("C:\\"), platform::kDriveNoRootDir);
 }
 
 TEST_F(SimImagesTest, AnImageThatCannotBeMadeFailsTheLoadAndKeepsTheOldMachine) {

@@ -175,6 +175,36 @@ TEST_F(DiskRunTest, EveryOutcomeReleasesInTheSameOrder) {
   }
 }
 
+// The run ends by having Windows read the disk again: what it wrote over the partition table
+// takes the disk's volumes and their letters away, so a cancelled disk is listed by its record
+// and a wiped one with nothing at all, as on Windows.
+TEST_F(DiskRunTest, TheDiskLosesItsVolumesAndACancelledOneIsListedResumable) {
+  Prepare(1);
+  CancelAtPump(3);
+  EXPECT_FALSE(DiskWipeRun(1, false, 0));
+  headless::SetPumpHook(nullptr);
+  auto listed = [] {
+    std::string roots;
+    for (int row = 0; row < DriveCount; ++row) roots += FieldText(DriveTable[row].RootPath) + " ";
+    return roots;
+  };
+  auto disk1 = [] {
+    for (int row = 0; row < DiskCount; ++row) {
+      if (DiskTable[row].DiskNumber == 1) return FieldText(DiskTable[row].LogicalDrives);
+    }
+    return std::string("not listed");
+  };
+  EXPECT_EQ(listed(), "C:\\ H:\\ ");
+  EXPECT_EQ(disk1(), "Incomplete wipe, resumable.");
+  EXPECT_EQ(headless::Rows(ui::List::Drive).size(), 2u);
+
+  ASSERT_TRUE(FindBreakpoint(BreakpointTarget{true, "", 1}, &ResumePoint));
+  SelectDisk(1);
+  ASSERT_TRUE(DiskWipeRun(1, true, ResumePoint.MethodId));
+  EXPECT_EQ(listed(), "C:\\ H:\\ ");
+  EXPECT_EQ(disk1(), "");
+}
+
 // ResumePoint holds what the Resume command found on this disk; the drive list refresh at the
 // start of the run looks at other devices' records and must not change it.
 TEST_F(DiskRunTest, ResumedRunContinuesAtTheResumePointAfterRefreshingTheDriveList) {

@@ -98,6 +98,13 @@ bool LoadDescribed(const std::string& descriptionPath, const std::string& window
   return true;
 }
 
+// A disk whose volumes are missing is worth a line for whoever started the demo from a console.
+void TellTableProblems() {
+  for (const std::string& line : PartitionTableProblems()) {
+    std::fprintf(stderr, "dunmere-sim: %s\n", line.c_str());
+  }
+}
+
 }  // namespace
 
 Machine DemoMachine(const std::string& imageFolder) {
@@ -134,6 +141,7 @@ void Initialise(const std::string& executablePath) {
   const char* described = std::getenv("DUNMERE_MACHINE");
   if (described != nullptr && *described != '\0' &&
       sim::LoadDescribed(described, windowsPath, hostFolder, &problem)) {
+    sim::TellTableProblems();
     return;
   }
   sim::Machine demo =
@@ -149,6 +157,7 @@ void Initialise(const std::string& executablePath) {
   sim::detail::TheState().loadProblem = problem;
   // The demo has no console of its own; Wine and a console parent still show standard error.
   if (!problem.empty()) std::fprintf(stderr, "dunmere-sim: %s\n", problem.c_str());
+  sim::TellTableProblems();
 }
 
 }  // namespace platform

@@ -66,6 +66,8 @@ const Disk* DiskBehind(const HandleState& handle) {
   return volume == nullptr ? nullptr : FindDisk(volume->disk);
 }
 
+// Removable media is a property of the device: a stick stays removable when a wipe has taken its
+// volumes, so the description's volumes decide, not the mounted ones.
 bool RemovableDisk(int number) {
   for (const Volume& volume : TheState().machine.volumes) {
     if (volume.disk == number && volume.driveType == platform::kDriveRemovable) return true;
@@ -212,7 +214,7 @@ bool ControlLockVolume(const Device& device) {
   if (handle == nullptr) return false;
   if (handle->device.isDisk) return Finish(record, true);
   const sim::Volume* volume = FindVolume(handle->device.letter);
-  if (volume->lock != sim::LockBehaviour::Locks ||
+  if (volume == nullptr || volume->lock != sim::LockBehaviour::Locks ||
       LockedByAnother(volume->letter, device.get())) {
     return Finish(record, false);
   }
@@ -225,7 +227,8 @@ bool ControlDismountVolume(const Device& device) {
   HandleState* handle = BeginControl(Op::Dismount, device, &record);
   if (handle == nullptr) return false;
   if (handle->device.isDisk) return Finish(record, true);
-  return Finish(record, FindVolume(handle->device.letter)->lock != sim::LockBehaviour::Refuses);
+  const sim::Volume* volume = FindVolume(handle->device.letter);
+  return Finish(record, volume != nullptr && volume->lock != sim::LockBehaviour::Refuses);
 }
 
 // Windows answers ERROR_NOT_LOCKED for a handle that holds no lock.
@@ -245,6 +248,8 @@ bool ControlUpdateDiskProperties(const Device& device) {
   std::size_t record = 0;
   HandleState* handle = BeginControl(Op::UpdateProperties, device, &record);
   if (handle == nullptr) return false;
+  // Windows reads the partition table again: a wiped disk loses its volumes and their letters.
+  if (handle->device.isDisk) MountDiskVolumes(handle->device.number);
   return Finish(record, handle->device.isDisk);
 }
 

@@ -25,7 +25,7 @@ const Disk* FindDisk(int number) {
 
 const Volume* FindVolume(char letter) {
   const char upper = UpperLetter(letter);
-  for (const Volume& volume : TheState().machine.volumes) {
+  for (const Volume& volume : TheState().volumes) {
     if (volume.letter == upper) return &volume;
   }
   return nullptr;
@@ -164,6 +164,17 @@ bool Load(const Machine& description, std::string* error) {
   state = State{};
   state.machine = std::move(machine);
   state.stores = std::move(stores);
+  // A new disk gets its table first, so that its volumes are mounted for their boot sectors.
+  for (const Disk& disk : state.machine.disks) {
+    if (newDisks.count(disk.number) == 0 || !DiskHasTable(state.machine, disk)) continue;
+    if (!WritePartitionTable(disk)) {
+      if (error != nullptr) {
+        *error = "disk " + std::to_string(disk.number) + ": the partition table could not be written";
+      }
+      return false;
+    }
+  }
+  MountAllVolumes();
   for (const Volume& volume : state.machine.volumes) {
     if (volume.fileSystem.empty() || newDisks.count(volume.disk) == 0) continue;
     if (!WriteBootSector(volume, volume.fileSystem, volume.label, FormattedSize(volume))) {

@@ -6,7 +6,8 @@
 //
 // A volume's file system, label and file-system size are recognised from its boot sector
 // (layout in docs/simulated-machine.md): a wiped volume shows as unformatted, and a restarted
-// program finds the breakpoint record a run left in it.
+// program finds the breakpoint record a run left in it. The volumes themselves come from the
+// partition table in each disk's first sector: a wiped disk has none once it is read again.
 
 #include <cstdint>
 #include <functional>
@@ -68,7 +69,8 @@ Volume VolumeOn(char letter, int disk, std::uint64_t offset, std::uint64_t lengt
                 const std::string& fileSystem = "", const std::string& label = "");
 
 // Replaces the whole simulated state with this machine: images that do not exist are created
-// sparse and their formatted volumes get a boot sector; existing images are kept as they are.
+// sparse with the partition table of their volumes, and their formatted volumes get a boot
+// sector; existing images are kept as they are, and their tables say which volumes are there.
 bool Load(const Machine& machine, std::string* error);
 // Parses a machine description (JSON, docs/simulated-machine.md). Malformed text or wrong
 // types give false and a clear message in *error; nothing is loaded then.
@@ -76,11 +78,17 @@ bool ParseDescription(const std::string& json, Machine* machine, std::string* er
 // The built-in demo: disk 0 with C: (Windows), a fixed data disk 1 with D: and E:, a removable
 // USB stick as disk 2 with F:, images in imageFolder.
 Machine DemoMachine(const std::string& imageFolder);
-// The machine loaded now, as described (images are not read back into it).
+// The machine loaded now, as described (images are not read back into it: the volumes mounted
+// now are what the drive queries answer).
 const Machine& CurrentMachine();
 // Why Initialise could not load the machine DUNMERE_MACHINE names (it then loaded the demo);
 // empty when nothing went wrong.
 const std::string& LoadProblem();
+
+// What the last reading of each disk's partition table (at load, and after the update-properties
+// control) found wrong, one line per disk in disk order, such as "disk 1: entry 2: sectors 2048
+// to 9999 overlap entry 1". A wiped table is told only for a disk the description gives volumes.
+std::vector<std::string> PartitionTableProblems();
 
 // Writes a boot sector that makes the volume recognised with this file system and label.
 bool FormatVolume(char letter, const std::string& fileSystem, const std::string& label,

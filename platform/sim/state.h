@@ -80,6 +80,8 @@ struct HandleState {
 };
 
 const Disk* FindDisk(int number);
+// A volume mounted now (from its disk's partition table, or described without a disk); null for
+// a letter the machine does not have at the moment.
 const Volume* FindVolume(char letter);  // any case
 char UpperLetter(char letter);
 
@@ -104,6 +106,22 @@ bool MountedFileSystem(const Volume& volume, BootInfo* info);
 std::uint64_t FormattedSize(const Volume& volume);
 bool WriteBootSector(const Volume& volume, const std::string& fileSystem, const std::string& label,
                      std::uint64_t fileSystemSize);
+
+// ---- Partition tables --------------------------------------------------------------------------
+
+// Whether the disk keeps its volumes in a partition table. A disk whose described volumes a
+// table cannot hold (one in sector 0, off sector boundaries, more than four, past 2^32 sectors)
+// has none: its described volumes are always mounted, as on a disk formatted without partitions.
+bool DiskHasTable(const Machine& machine, const Disk& disk);
+// Writes the table of the disk's described volumes into its sector 0. Nothing is written for a
+// disk without described volumes: a new disk out of the box is blank.
+bool WritePartitionTable(const Disk& disk);
+// Mounts the volumes the disk holds now, replacing those it held: for a disk with a table, one
+// per valid entry, lettered as the description letters the same region (else the first free
+// letter); a wiped or damaged table leaves the disk without volumes and its problem noted.
+void MountDiskVolumes(int number);
+// All disks afresh, and the volumes without a disk.
+void MountAllVolumes();
 
 // ---- Host files next to the executable ----------------------------------------------------------
 
@@ -139,6 +157,8 @@ inline constexpr std::uint64_t kStartUptimeMs = 3600000;
 
 struct State {
   Machine machine;
+  std::vector<Volume> volumes;  // mounted now; FindVolume's answers
+  std::map<int, std::string> tableProblems;  // by disk number: why volumes are missing
   std::map<int, std::unique_ptr<BackingStore>> stores;  // by disk number
   std::map<platform::NativeHandle, HandleState> handles;
   platform::NativeHandle nextHandle = 1;
