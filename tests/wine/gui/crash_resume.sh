@@ -29,13 +29,20 @@ put() {
   printf "$format" "$@" | dd of="$file" bs=1 seek="$offset" conv=notrunc status=none
 }
 
+# le32 <number>: its four bytes, least significant first, as a printf format.
+le32() { printf '\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
+
 # make_stick: the stick's disk as a host file, written before the program first sees it (an
-# existing image is used as it is): a FAT32 boot sector labelled ORIGINAL at the volume's start,
-# the original marker in every other byte run of the volume, the outside marker around it.
+# existing image is used as it is): a partition table whose one FAT32 entry is the volume, a
+# FAT32 boot sector labelled ORIGINAL at the volume's start, the original marker in every other
+# byte run of the volume, the outside marker around it.
 make_stick() {
   rm -rf "$machine_dir"
   mkdir -p "$machine_dir"
   yes "$outside_marker" | head -c "$disk_size" > "$image"
+  head -c 64 /dev/zero | dd of="$image" bs=1 seek=446 conv=notrunc status=none
+  put "$image" 446 "\\000\\000\\000\\000\\014\\000\\000\\000$(le32 $((volume_offset / 512)))$(le32 $((volume_length / 512)))"
+  put "$image" 510 '\125\252'
   yes "$original_marker" | head -c "$volume_length" |
     dd of="$image" bs=1M seek="$volume_offset" oflag=seek_bytes conv=notrunc status=none
   head -c 512 /dev/zero | dd of="$image" bs=512 seek=$((volume_offset / 512)) conv=notrunc status=none

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo tour that scripts/run shows when there is no display, run into a scratch folder of the
 # build: it must finish, and leave a screenshot of every step and the message log with the
-# cancel of the first run and the success of the resumed one.
+# cancel and the success of the resumed run, first of the stick's wipe, then of the disk's.
 set -u
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +14,9 @@ fail() {
 "$here/../demo-tour" "$bin" "$folder" || fail "the tour did not finish"
 
 for step in 01-drives 02-stick-chosen 03-first-confirmation 04-progress 05-cancelled 06-restarted \
-  07-resume-confirmation 08-resumed-progress 09-finished; do
+  07-resume-confirmation 08-resumed-progress 09-finished 10-disk-chosen 11-disk-confirmation \
+  12-disk-progress 13-disk-cancelled 14-drives-without-disk1 15-disk-restarted \
+  16-disk-resume-confirmation 17-disk-resumed-progress 18-disk-finished; do
   shot=$folder/demo-tour-$step.png
   [ -s "$shot" ] || fail "no screenshot $shot"
   [ "$(identify -format '%m %w %h' "$shot" 2>/dev/null)" = "PNG 1024 768" ] || fail "$shot is no picture of the desktop"
@@ -23,6 +25,8 @@ log=$folder/message-log.txt
 [ -s "$log" ] || fail "no message log in $folder"
 grep -Eq '^\[[0-9:. s]+\] : User canceled\.$' "$log" || fail "no cancel line in the log: $(cat "$log")"
 grep -Eq '^\[[0-9:. s]+\] : Drive F: wiped successfully\.$' "$log" || fail "no success line in the log: $(cat "$log")"
-[ "$(grep -n 'User canceled' "$log" | cut -d: -f1)" -lt "$(grep -n 'wiped successfully' "$log" | cut -d: -f1)" ] ||
-  fail "the success came before the cancel: $(cat "$log")"
+# The stick's cancel, its success, the disk's cancel and the disk's success, in this order.
+order=$(grep -E ' : (User canceled|Drive F: wiped successfully|Disk 1 wiped successfully)\.$' "$log" | sed 's/.* : //' | tr '\n' '/')
+[ "$order" = "User canceled./Drive F: wiped successfully./User canceled./Disk 1 wiped successfully./" ] ||
+  fail "the cancels and successes are not in the order of the tour ($order): $(cat "$log")"
 echo "[demo_tour] passed"

@@ -3,8 +3,9 @@
 # tab, a click on the check box of Disk1, a click on "Wipe it now", a click on Yes in the first
 # confirmation and Enter on the second; then the progress window until the main window is back.
 # The run never formats: the log ends with the success line and the two lines on partitioning,
-# the volumes of the disk are left without file systems, and the disk's image is zeros from its
-# first byte to its last, partition area included, while the other disks are as they were.
+# the disk's volumes are gone with its partition table (their letters leave the drive list), and
+# the disk's image is zeros from its first byte to its last, partition table included, while the
+# other disks are as they were.
 source "$(dirname "$0")/session.sh" "$1" disk_wipe
 source "$(dirname "$0")/wipe_steps.sh"
 mib=1048576
@@ -35,9 +36,9 @@ cat > "$images/machine.json" <<'JSON'
 JSON
 export DUNMERE_MACHINE="Z:$(printf '%s' "$images/machine.json" | tr '/' '\\')"
 
-# A used disk: old content everywhere but in the boot sectors of its two volumes, the partition
-# area in front of them included.
-first_use "$disk" 0 $mib $((mib + 512)) $((17 * mib)) $((17 * mib + 512)) $((32 * mib))
+# A used disk: old content everywhere but in its partition table and the boot sectors of its two
+# volumes, the gap between the table and the first volume included.
+first_use "$disk" 512 $mib $((mib + 512)) $((17 * mib)) $((17 * mib + 512)) $((32 * mib))
 others_before=$(cat "$images/disk0.img" "$images/disk2.img" | cksum)
 
 start_sim
@@ -66,16 +67,16 @@ expect_log "Disk 1 wiped successfully.
 You can partition and format the disk in Control panel->
 Administrator's tool->Computer management->Disk management."
 
-# Both lists rebuilt, nothing checked: the disk's volumes are there without file systems, the
-# other drives as before.
+# Both lists rebuilt, nothing checked: Disk1 without volumes (its table is gone, and so are D:
+# and E:), the other drives as before.
 drive list TForm1 122
-expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|D:\\ [] E:\\ [] ' "Disk1 after the wipe"
+expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|' "Disk1 after the wipe"
 expect "$out" 'row=0 checked=0 cells=Disk0|8 MB|C:\\ [System] ' "Disk0 after the wipe"
 expect "$out" 'row=2 checked=0 cells=Disk2|4 MB|F:\\ [USBSTICK] ' "Disk2 after the wipe"
 drive list TForm1 112
-expect "$out" 'row=1 checked=0 cells=D:\\|||' "D: after the disk wipe"
-expect "$out" 'row=2 checked=0 cells=E:\\|||' "E: after the disk wipe"
 expect "$out" 'row=0 checked=0 cells=C:\\|NTFS|7 MB|System' "C: after the disk wipe"
+printf '%s\n' "$out" | grep -q '^row=1 checked=0 cells=F:\\\\|FAT32|.*|USBSTICK$' || fail "F: after the disk wipe: $out"
+printf '%s\n' "$out" | grep -q 'cells=[DE]:' && fail "D: or E: is still listed after the disk wipe: $out"
 
 drive close TForm1
 wait_exit "$sim_pid"
