@@ -12,14 +12,15 @@ mib=1048576
 images=$gui_build/artifacts/gui-machines/$gui_test
 disk=$images/disk1.img
 
-# The demo's layout in a few MiB. 200 ms per MiB makes the 32 MiB of Disk1 last about 6 s; the
-# blocks are short enough for the window to answer the driver's looks quickly between them.
+# The demo's layout in a few MiB. 400 ms per MiB makes the 32 MiB of Disk1 last about 13 s, long
+# enough for the looks in the middle of the run on a busy machine; the blocks are short enough for
+# the window to answer the driver's looks quickly between them.
 rm -rf "$images"
 mkdir -p "$images"
 cat > "$images/machine.json" <<'JSON'
 { "windowsDirectory": "C:\\WINDOWS",
   "realClock": true,
-  "writeDelayMs": 200,
+  "writeDelayMs": 400,
   "disks": [
     {"number": 0, "size": "8 MiB", "image": "disk0.img"},
     {"number": 1, "size": "32 MiB", "image": "disk1.img"},
