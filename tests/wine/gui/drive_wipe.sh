@@ -14,10 +14,11 @@ images=$gui_build/artifacts/gui-machines/$gui_test
 stick=$images/disk2.img
 mib=1048576
 
-# A used stick: old content all over the volume behind its boot sector, and a partition record
-# in the first MiB of the disk, in front of the volume, which a drive wipe must leave alone.
+# A used stick: old content all over the volume behind its boot sector, and in the first MiB of
+# the disk, in front of the volume, its partition table and a boot loader behind it, which a drive
+# wipe must leave alone.
 first_use "$stick" $((mib + 512)) $((64 * mib))
-printf 'partition record of the stick' | dd of="$stick" seek=446 oflag=seek_bytes conv=notrunc status=none
+printf 'boot loader of the stick' | dd of="$stick" seek=512 oflag=seek_bytes conv=notrunc status=none
 front_before=$(head -c $mib "$stick" | cksum)
 others_before=$(cat "$images/disk0.img" "$images/disk1.img" | cksum)
 
