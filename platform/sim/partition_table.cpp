@@ -3,6 +3,7 @@
 // it, so once Windows reads the disk again (at boot, or when asked to update its properties) the
 // disk's volumes and their drive letters are gone, as they are on a real machine.
 #include <algorithm>
+#include <iterator>
 
 #include "platform/sim/state.h"
 
