@@ -7,6 +7,7 @@
 #include "app/log.h"
 #include "app/progress_window.h"
 #include "app/settings.h"
+#include "app/system_awake.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
@@ -34,6 +35,7 @@ bool ConfirmedTwice(const std::string& kind, const std::string& target) {
 // The run works with the main window hidden, so no second command can start meanwhile.
 template <typename Run>
 void RunWithProgress(bool formatBox, Run run) {
+  const SystemAwake awake;
   HandOverToProgress();
   ResetProgressWindow(formatBox);
   ReturnFromRun(run(ui::MethodIndex()));

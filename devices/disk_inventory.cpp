@@ -108,7 +108,8 @@ bool GetDiskGeometryEx(std::uint8_t diskNumber, platform::DiskGeometry* geometry
 bool IsRemovableDisk(std::int32_t diskNumber) {
   for (int i = 0; i < DriveCount; ++i) {
     if (DriveTable[i].DiskNumber != diskNumber) continue;
-    return platform::DriveType(VolumeName(FieldText(DriveTable[i].RootPath))) == platform::kDriveRemovable;
+    // The root path as listed: GetDriveTypeA needs the backslash of a root directory.
+    return platform::DriveType(FieldText(DriveTable[i].RootPath)) == platform::kDriveRemovable;
   }
   return false;
 }

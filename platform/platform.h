@@ -171,6 +171,11 @@ void PlaySoundAsync(const std::string& fileName);  // sndPlaySoundA(file, SND_AS
 bool EnableShutdownPrivilege();
 int RequestPowerOff();  // ExitWindowsEx(EWX_POWEROFF, 0)
 
+// SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED): the computer does not go to
+// sleep until released; the display may still turn off. False when the system refused.
+bool HoldSystemAwake();
+bool ReleaseSystemAwake();  // SetThreadExecutionState(ES_CONTINUOUS)
+
 // LoadLibraryA("korvane.dll"), GetProcAddress("pxRead"), one call, FreeLibrary. False when the
 // library or its export is missing (no call is made then); *result is pxRead's byte.
 bool CallSectorLibrary(std::uint8_t biosDrive, std::uint32_t firstSector, void* buffer,

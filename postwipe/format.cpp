@@ -57,7 +57,8 @@ bool FormatWithCommandLine(const std::string& driveText, const std::string& batc
     LogManualFormatAdvice("Format command not found!");
     return false;
   }
-  const std::string fileSystem = ChooseFileSystem(TargetFileSystem(), platform::DriveType(driveText));
+  // GetDriveTypeA needs the root directory with its backslash; "E:" names E:'s current directory.
+  const std::string fileSystem = ChooseFileSystem(TargetFileSystem(), platform::DriveType(driveText + "\\"));
   // FORMAT.COM asks for confirmation even with /Q; the piped Y answers it.
   const std::string commandLine = "ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:" + fileSystem + " " + driveText;
   if (!platform::WriteTextFile(batchPath, commandLine + "\n")) {
@@ -65,7 +66,9 @@ bool FormatWithCommandLine(const std::string& driveText, const std::string& batc
     LogManualFormatAdvice("Fail to format the drive.");
     return false;
   }
-  if (platform::RunHidden(batchPath) <= kHighestFailedStart) {
+  // Quoted: cmd.exe, which runs the batch, cuts an unquoted path at its first blank, and the
+  // program is usually installed under "C:\Program Files".
+  if (platform::RunHidden("\"" + batchPath + "\"") <= kHighestFailedStart) {
     LogManualFormatAdvice("Fail to format the drive.");
     platform::RemoveFile(batchPath);
     return false;

@@ -6,6 +6,7 @@
 #include "app/log.h"
 #include "app/progress_window.h"
 #include "app/settings.h"
+#include "app/system_awake.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
@@ -39,6 +40,7 @@ bool Confirmed(const std::string& target) {
 // nothing and ends as a failure.
 template <typename Run>
 void RunResumed(bool formatBox, Run run) {
+  const SystemAwake awake;
   HandOverToProgress();
   bool succeeded = false;
   if (ResumePoint.MethodId < kMethodCount) {

@@ -208,10 +208,10 @@ TEST_F(DiskInventory, RemovableWhenTheFirstListedVolumeIsOnARemovableDrive) {
   EXPECT_FALSE(IsRemovableDisk(0));
   EXPECT_FALSE(IsRemovableDisk(1));  // only its first volume counts
   EXPECT_FALSE(IsRemovableDisk(3));  // no lettered volume at all
-  // The drive type is asked for the letter and colon.
+  // The drive type is asked of the root directory, backslash included.
   const std::vector<sim::Call> asked = CallsOf(sim::Op::DriveType);
   ASSERT_EQ(asked.size(), 3u);
-  EXPECT_EQ(asked[0].path, "F:");
+  EXPECT_EQ(asked[0].path, "F:\\");
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ using app_test::AppTest;
 using app_test::kMiB;
 
 const char* const kBatchPath = "C:\\Program Files\\Dunmere\\format.bat";
+// How WinExec is given the batch: quoted, for the blank in "Program Files".
+const char* const kBatchCommand = "\"C:\\Program Files\\Dunmere\\format.bat\"";
 
 class FormatTest : public AppTest {
  protected:
@@ -103,7 +105,13 @@ TEST_F(FormatTest, TheBatchGivesBackTheFormerFileSystemOrTheDefaultOfTheDriveTyp
     Target(c.rootPath, c.former);
     CaptureBatchLine();
 
+    sim::ClearCalls();
     EXPECT_TRUE(FormatDrive(std::string(c.rootPath, 2), kFormatCommandLineMode));
+
+    // The drive type is asked of the root directory, backslash included.
+    const std::vector<sim::Call> asked = CallsOf(sim::Op::DriveType);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].path, c.rootPath);
 
     EXPECT_TRUE(batchLine_ == std::string(c.line) + "\r\n" || batchLine_ == std::string(c.line) + "\n")
         << batchLine_;
@@ -140,7 +148,7 @@ TEST_F(FormatTest, AVolumeBackAtTheFirstPollEndsTheWaitThere) {
   // FORMAT.COM is tried bare first, then the batch runs, then the batch is deleted.
   const long probe = FirstCall(sim::Op::RunHidden, "FORMAT.COM");
   const long write = FirstCall(sim::Op::WriteFile, kBatchPath);
-  const long run = FirstCall(sim::Op::RunHidden, kBatchPath);
+  const long run = FirstCall(sim::Op::RunHidden, kBatchCommand);
   const long removed = FirstCall(sim::Op::RemoveFile, kBatchPath);
   ASSERT_GE(probe, 0);
   EXPECT_LT(probe, write);
@@ -202,7 +210,7 @@ struct BatchFaultCase {
 TEST_F(FormatTest, ABatchThatCannotBeWrittenOrStartedIsReportedAndLeftBehindNowhere) {
   const BatchFaultCase cases[] = {
       {"cannot be written", sim::Op::WriteFile, kBatchPath},
-      {"cannot be started", sim::Op::RunHidden, kBatchPath},
+      {"cannot be started", sim::Op::RunHidden, kBatchCommand},
   };
   for (const BatchFaultCase& c : cases) {
     SCOPED_TRACE(c.name);

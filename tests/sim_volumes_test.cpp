@@ -13,7 +13,8 @@ class SimVolumesTest : public SimTest {};
 TEST_F(SimVolumesTest, DriveTypesComeFromTheDescription) {
   EXPECT_EQ(platform::DriveType("C:\\"), platform::kDriveFixed);
   EXPECT_EQ(platform::DriveType("e:\\"), platform::kDriveRemovable);
-  EXPECT_EQ(platform::DriveType("E:"), platform::kDriveRemovable);  // as IsRemovableDisk asks
+  // Without the backslash the path is the drive's current directory, not its root.
+  EXPECT_EQ(platform::DriveType("E:"), platform::kDriveNoRootDir);
   EXPECT_EQ(platform::DriveType("Z:\\"), platform::kDriveRemote);
   EXPECT_EQ(platform::DriveType("Q:\\"), platform::kDriveNoRootDir);
   EXPECT_EQ(platform::DriveType("C:\\WINDOWS"), platform::kDriveNoRootDir);
@@ -179,6 +180,11 @@ class SimFormatCommandTest : public SimVolumesTest {
     return platform::DiskTotalBytes(root, &total);
   }
 
+  static std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+  std::string ExecutableFolder() const {
+    return machine_.executablePath.substr(0, machine_.executablePath.rfind('\\'));
+  }
+
   static constexpr const char* kBatch = "C:\\Program Files\\Dunmere\\format.bat";
   TempFolder folder_;
   sim::Machine machine_;
@@ -207,7 +213,7 @@ class SimFormatPollTest : public SimFormatCommandTest,
 TEST_P(SimFormatPollTest, TheVolumeComesBackAfterTheConfiguredPolls) {
   Reload(GetParam().formatPolls);
   WriteBatch("ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:FAT32 E:");
-  EXPECT_EQ(platform::RunHidden(kBatch), 33u);
+  EXPECT_EQ(platform::RunHidden(Quoted(kBatch)), 33u);
   int failed = 0;
   while (failed < 10 && !SizeReported("E:\\")) ++failed;
   EXPECT_EQ(failed, GetParam().failedPollsBeforeSuccess < 0 ? 10 : GetParam().failedPollsBeforeSuccess);
@@ -225,8 +231,7 @@ INSTANTIATE_TEST_SUITE_P(Polls, SimFormatPollTest,
 
 TEST_F(SimFormatCommandTest, TheBatchFileNamesTheFileSystemAndTheDrive) {
   WriteBatch("ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:NTFS D:");
-  // An unquoted path with blanks is taken whole, as WinExec does.
-  EXPECT_EQ(platform::RunHidden(kBatch), 33u);
+  EXPECT_EQ(platform::RunHidden(Quoted(kBatch)), 33u);
   EXPECT_FALSE(SizeReported("E:\\"));  // only D: is formatted
   EXPECT_TRUE(SizeReported("D:\\"));
   std::string fileSystem;
@@ -235,10 +240,27 @@ TEST_F(SimFormatCommandTest, TheBatchFileNamesTheFileSystemAndTheDrive) {
   EXPECT_TRUE(CallsOf(sim::Op::ReadFile).empty());  // cmd.exe read it, not the program
 }
 
-TEST_F(SimFormatCommandTest, AQuotedBatchPathRunsToo) {
-  WriteBatch("ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:FAT32 e:");
-  EXPECT_EQ(platform::RunHidden(std::string("\"") + kBatch + "\""), 33u);
-  EXPECT_TRUE(SizeReported("E:\\"));
+TEST_F(SimFormatCommandTest, CmdRunsABatchWithBlanksInItsPathOnlyWhenThePathIsQuoted) {
+  const struct {
+    const char* executable;
+    bool quoted;
+    bool formats;
+  } cases[] = {
+      {"C:\\Program Files\\Dunmere\\dunmere.exe", true, true},
+      // WinExec starts cmd.exe, which looks for "C:\Program" and gives up.
+      {"C:\\Program Files\\Dunmere\\dunmere.exe", false, false},
+      {"C:\\Dunmere\\dunmere.exe", false, true},
+      {"C:\\Dunmere\\dunmere.exe", true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.executable) + (c.quoted ? ", quoted" : ", unquoted"));
+    machine_.executablePath = c.executable;
+    Reload(1);
+    const std::string batch = ExecutableFolder() + "\\format.bat";
+    ASSERT_TRUE(platform::WriteTextFile(batch, "ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:FAT32 e:\n"));
+    EXPECT_EQ(platform::RunHidden(c.quoted ? Quoted(batch) : batch), 33u);
+    EXPECT_EQ(SizeReported("E:\\"), c.formats);
+  }
 }
 
 struct BadBatchCase {
@@ -252,7 +274,7 @@ class SimBadBatchTest : public SimFormatCommandTest,
 
 TEST_P(SimBadBatchTest, StartsButFormatsNothing) {
   WriteBatch(GetParam().line);
-  EXPECT_EQ(platform::RunHidden(kBatch), 33u);
+  EXPECT_EQ(platform::RunHidden(Quoted(kBatch)), 33u);
   for (int poll = 0; poll < 5; ++poll) EXPECT_FALSE(SizeReported("E:\\"));
 }
 
@@ -266,11 +288,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadBatchCase{""}));
 
 TEST_F(SimFormatCommandTest, AMissingBatchFileOrFormatComDoesNotStart) {
-  EXPECT_EQ(platform::RunHidden(kBatch), 2u);
+  EXPECT_EQ(platform::RunHidden(Quoted(kBatch)), 2u);
   EXPECT_EQ(platform::RunHidden("C:\\Elsewhere\\format.bat"), 2u);
   Reload(1, false);
   WriteBatch("ECHO Y|FORMAT.COM /Q/V:CLEAN /FS:FAT32 E:");
-  EXPECT_EQ(platform::RunHidden(kBatch), 2u);
+  EXPECT_EQ(platform::RunHidden(Quoted(kBatch)), 2u);
   EXPECT_FALSE(SizeReported("E:\\"));
 }
 

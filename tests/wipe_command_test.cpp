@@ -469,7 +469,7 @@ TEST_F(WipeCommandTest, ThePowerOffComesAfterTheFormatStep) {
 
   app::WipeItNowClicked();
 
-  const long batch = FirstCall(sim::Op::RunHidden, "C:\\Program Files\\Dunmere\\format.bat");
+  const long batch = FirstCall(sim::Op::RunHidden, "\"C:\\Program Files\\Dunmere\\format.bat\"");
   const long powerOff = FirstCall(sim::Op::PowerOff);
   ASSERT_GE(batch, 0);
   ASSERT_GE(powerOff, 0);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/sim/host.h"
 #include "platform/sim/state.h"
 
 namespace sim {
@@ -107,6 +108,12 @@ void TellTableProblems() {
 
 }  // namespace
 
+std::string DemoInsteadText(const std::string& problem) {
+  return "The machine description could not be used:\n" + problem +
+         "\n\nThe demo machine is loaded instead. Its disks and volumes are simulated; none of "
+         "them is a disk of this computer.";
+}
+
 Machine DemoMachine(const std::string& imageFolder) {
   Machine machine;
   machine.windowsDirectory = "C:\\WINDOWS";
@@ -139,10 +146,13 @@ void Initialise(const std::string& executablePath) {
 
   std::string problem;
   const char* described = std::getenv("DUNMERE_MACHINE");
-  if (described != nullptr && *described != '\0' &&
-      sim::LoadDescribed(described, windowsPath, hostFolder, &problem)) {
-    sim::TellTableProblems();
-    return;
+  if (described != nullptr && *described != '\0') {
+    if (sim::LoadDescribed(described, windowsPath, hostFolder, &problem)) {
+      sim::TellTableProblems();
+      return;
+    }
+    // Said before the demo appears, so nobody takes its volumes for the described ones.
+    sim::host::ShowWarning(sim::DemoInsteadText(problem));
   }
   sim::Machine demo =
       sim::DemoMachine((std::filesystem::path(hostFolder) / "demo-machine").string());

@@ -1,8 +1,9 @@
 #pragma once
 // The few services the simulation borrows from the machine it runs on. Two copies of
 // dunmere-sim.exe are two processes, so only a real named mutex lets the second one see the
-// first; the native test builds have no such host and keep the names per process. The demo's
-// user guide is the real one beside it, so the host's help viewer shows it.
+// first. The demo's user guide is the real one beside it, so the host's help viewer shows it;
+// the demo is seen and heard, so its warnings and sounds are real too. The native test builds
+// have no such host: they keep the names per process, show nothing and play nothing.
 
 #include <string>
 
@@ -14,5 +15,13 @@ bool CreateNamedMutex(const std::string& name, bool* alreadyExists);
 // Shows a help file of the host (a path on the host) in the host's viewer; nothing where the
 // host has none.
 void ShowHelpFile(const std::string& hostPath);
+
+// A modal box captioned "Warning" with this text and an OK button, before any window of the
+// program exists; returns when it is closed. False when the host cannot show one.
+bool ShowWarning(const std::string& text);
+
+// Plays the sound file (a path of the host) in the background, replacing one still playing.
+// False when the host has no sound or could not play it.
+bool PlaySoundFile(const std::string& path);
 
 }  // namespace sim::host

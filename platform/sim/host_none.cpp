@@ -1,4 +1,4 @@
-// Hosts without named mutexes or a help viewer (the native test builds).
+// Hosts without named mutexes, a help viewer, windows or sound (the native test builds).
 #include "platform/sim/host.h"
 
 namespace sim::host {
@@ -6,5 +6,9 @@ namespace sim::host {
 bool CreateNamedMutex(const std::string&, bool*) { return false; }
 
 void ShowHelpFile(const std::string&) {}
+
+bool ShowWarning(const std::string&) { return false; }
+
+bool PlaySoundFile(const std::string&) { return false; }
 
 }  // namespace sim::host

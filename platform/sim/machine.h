@@ -84,6 +84,8 @@ const Machine& CurrentMachine();
 // Why Initialise could not load the machine DUNMERE_MACHINE names (it then loaded the demo);
 // empty when nothing went wrong.
 const std::string& LoadProblem();
+// The warning shown before the demo loads in place of a described machine that failed.
+std::string DemoInsteadText(const std::string& problem);
 
 // What the last reading of each disk's partition table (at load, and after the update-properties
 // control) found wrong, one line per disk in disk order, such as "disk 1: entry 2: sectors 2048
@@ -106,6 +108,7 @@ enum class Op {
   GeometryEx, LengthInfo, DriveType, VolumeInfo, FreeSpace, WindowsDir, RunHidden, ShellOpen,
   ShellFormat, PlaySound, PowerOff, SectorLibrary, ErrorMode, WriteFile, ReadFile, RemoveFile,
   ShutdownPrivilege,  // EnableShutdownPrivilege
+  HoldAwake, ReleaseAwake,  // SetThreadExecutionState
 };
 struct Call {
   Op op;

@@ -1,4 +1,4 @@
-// Starting programs, the shell, sound, power-off and the sector library. FORMAT.COM is
+// Starting programs, the shell, sound, power and the sector library. FORMAT.COM is
 // simulated by reading the batch file the program wrote and formatting the volume it names a
 // few size polls later; everything else is recorded and answered as Windows answers it.
 #include <cctype>
@@ -98,11 +98,14 @@ bool IsBatchFile(const std::string& path) {
 }
 
 // WinExec takes an unquoted path with blanks whole when that names a file, as CreateProcess
-// does; otherwise the program is the quoted part or the first word.
+// does; otherwise the program is the quoted part or the first word. A batch file is handed to
+// cmd.exe with the same command line, and cmd.exe cuts an unquoted one at its first blank: cmd
+// starts (WinExec reports success) but finds no "C:\Program", and the batch never runs.
 std::uint32_t StartProgram(const std::string& commandLine) {
   const std::string line = Trim(commandLine);
+  const bool quoted = !line.empty() && line[0] == '"';
   std::vector<std::string> candidates;
-  if (!line.empty() && line[0] == '"') {
+  if (quoted) {
     candidates.push_back(line.substr(1, line.find('"', 1) - 1));
   } else {
     candidates.push_back(line);
@@ -114,10 +117,21 @@ std::uint32_t StartProgram(const std::string& commandLine) {
     }
     std::string host;
     if (IsBatchFile(program) && MapToHost(program, &host) && HostFileExists(host)) {
-      return RunBatch(host);
+      const bool cmdFindsIt = quoted || program.find(' ') == std::string::npos;
+      return cmdFindsIt ? RunBatch(host) : kStarted;
     }
   }
   return kFileNotFound;
+}
+
+// The host file a name the program passes stands for. A bare name is looked for in the current
+// directory: the executable's folder.
+bool HostFileFor(const std::string& name, std::string* host) {
+  if (name.find_first_of("\\/:") != std::string::npos) return MapToHost(name, host);
+  const std::string& hostFolder = TheState().machine.hostFolder;
+  if (hostFolder.empty() || name.empty()) return false;
+  *host = (std::filesystem::path(hostFolder) / name).string();
+  return true;
 }
 
 std::intptr_t OpenTarget(const std::string& target) {
@@ -126,20 +140,20 @@ std::intptr_t OpenTarget(const std::string& target) {
       lower.rfind("mailto:", 0) == 0) {
     return kShellOpened;
   }
-  const std::string& hostFolder = TheState().machine.hostFolder;
   std::string host;
-  if (target.find_first_of("\\/:") == std::string::npos) {
-    // A bare name is looked for in the current directory: the executable's folder.
-    if (hostFolder.empty() || target.empty()) return kFileNotFound;
-    host = (std::filesystem::path(hostFolder) / target).string();
-  } else if (!MapToHost(target, &host)) {
-    return kFileNotFound;
-  }
-  if (!HostFileExists(host)) return kFileNotFound;
+  if (!HostFileFor(target, &host) || !HostFileExists(host)) return kFileNotFound;
   // Only help files go to the host: the demo's web addresses are made up, and no program of
   // the host is ever started for the simulated machine.
   if (EndsWith(Lower(host), ".chm")) sim::host::ShowHelpFile(host);
   return kShellOpened;
+}
+
+// A request about the machine itself that Windows grants unless a fault says otherwise.
+bool Accepted(Op op) {
+  const std::size_t record = Record(op, std::string());
+  const bool ok = !FaultInjected(record);
+  Answer(record, ok);
+  return ok;
 }
 
 }  // namespace
@@ -186,24 +200,26 @@ int ShellFormatDrive(unsigned driveIndex) {
   return result;
 }
 
+// Recorded, and heard on a host with sound (the demo). A name the machine cannot place is
+// passed on unchanged: the host then plays its default sound, as Windows does.
 void PlaySoundAsync(const std::string& fileName) {
   const std::size_t record = Record(Op::PlaySound, fileName);
-  if (FaultInjected(record)) Answer(record, false);
+  if (FaultInjected(record)) {
+    Answer(record, false);
+    return;
+  }
+  std::string host;
+  if (!HostFileFor(fileName, &host)) host = fileName;
+  sim::host::PlaySoundFile(host);
 }
 
-bool EnableShutdownPrivilege() {
-  const std::size_t record = Record(Op::ShutdownPrivilege, std::string());
-  const bool ok = !FaultInjected(record);
-  Answer(record, ok);
-  return ok;
-}
+bool EnableShutdownPrivilege() { return Accepted(Op::ShutdownPrivilege); }
 
-int RequestPowerOff() {
-  const std::size_t record = Record(Op::PowerOff, std::string());
-  const bool ok = !FaultInjected(record);
-  Answer(record, ok);
-  return ok ? 1 : 0;
-}
+int RequestPowerOff() { return Accepted(Op::PowerOff) ? 1 : 0; }
+
+bool HoldSystemAwake() { return Accepted(Op::HoldAwake); }
+
+bool ReleaseSystemAwake() { return Accepted(Op::ReleaseAwake); }
 
 // The library reads through the BIOS drive number; it exists only when the machine says so.
 bool CallSectorLibrary(std::uint8_t biosDrive, std::uint32_t firstSector, void* buffer,

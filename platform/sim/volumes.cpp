@@ -7,8 +7,9 @@
 namespace sim::detail {
 namespace {
 
-// GetDriveTypeA and GetDiskFreeSpaceExA take "E:" as well as "E:\"; GetVolumeInformationA
-// insists on the backslash of a root directory.
+// GetDiskFreeSpaceExA takes any directory of the volume, "E:" (its current directory) as well
+// as "E:\"; GetDriveTypeA and GetVolumeInformationA are documented to need the backslash of
+// the root directory, and the simulation holds the program to that.
 bool RootLetter(const std::string& root, bool backslashRequired, char* letter) {
   const bool withSlash = root.size() == 3 && root[2] == '\\';
   const bool bare = root.size() == 2 && !backslashRequired;
@@ -50,7 +51,7 @@ std::uint32_t DriveType(const std::string& rootPath) {
     return kDriveUnknown;
   }
   char letter = 0;
-  const sim::Volume* volume = RootLetter(rootPath, false, &letter) ? FindVolume(letter) : nullptr;
+  const sim::Volume* volume = RootLetter(rootPath, true, &letter) ? FindVolume(letter) : nullptr;
   Answer(record, volume != nullptr);
   return volume == nullptr ? kDriveNoRootDir : volume->driveType;
 }

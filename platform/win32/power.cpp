@@ -1,4 +1,4 @@
-// Switching the computer off after a wipe.
+// Switching the computer off after a wipe, and keeping it awake while one runs.
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -25,5 +25,11 @@ bool EnableShutdownPrivilege() {
 
 // Without EWX_FORCE, so running programs are asked to close instead of being killed.
 int RequestPowerOff() { return ExitWindowsEx(EWX_POWEROFF, 0); }
+
+// Windows counts only input as activity, so a run that writes for hours without a click would
+// let the idle timer send the computer to sleep in the middle. ES_CONTINUOUS keeps the state
+// until the next call on this thread; the display is left to its own timer.
+bool HoldSystemAwake() { return SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0; }
+bool ReleaseSystemAwake() { return SetThreadExecutionState(ES_CONTINUOUS) != 0; }
 
 }  // namespace platform

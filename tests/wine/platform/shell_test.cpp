@@ -43,6 +43,30 @@ TEST(RunHidden, StartsTheCommandLine) {
   DeleteFileA(marker.c_str());
 }
 
+// WinExec hands a batch file to cmd.exe, which cuts an unquoted path at its first blank: the
+// batch of a program installed under "C:\Program Files" runs only when its path is quoted.
+TEST(RunHidden, ABatchInAFolderWithBlanksRunsOnlyWhenQuoted) {
+  const std::string folder = FileBesideExecutable("folder with blanks");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string batch = folder + "\\format.bat";
+  const struct {
+    bool quoted;
+    bool runs;
+  } cases[] = {{true, true}, {false, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.quoted ? "quoted" : "unquoted");
+    const std::string marker = folder + "\\ran";
+    DeleteFileA(marker.c_str());
+    ASSERT_TRUE(platform::WriteTextFile(batch, "echo ran > \"" + marker + "\"\n"));
+    // cmd.exe starts either way; only the quoted path reaches the batch.
+    EXPECT_GT(platform::RunHidden(c.quoted ? "\"" + batch + "\"" : batch), 31u);
+    EXPECT_EQ(WaitForFile(marker, c.runs ? 20000 : 3000), c.runs);
+    DeleteFileA(marker.c_str());
+  }
+  DeleteFileA(batch.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
 TEST(ShellOpen, MissingFileIsNotFound) {
   EXPECT_EQ(platform::ShellOpen(FileBesideExecutable("no-such-guide") + ".chm"), 2);
 }
@@ -137,6 +161,16 @@ TEST_F(MainWindow, AnotherCopysWindowIsNotOurs) {
   EXPECT_EQ(platform::win32::FindMainWindow(), main);
   SetEvent(quitEvent.get());
   EXPECT_EQ(other.Wait(), 0);
+}
+
+// SetThreadExecutionState answers with the thread's state before the call, which shows the
+// flags each call left: the system held, never the display, and nothing after the release.
+TEST(SystemAwake, HoldsTheSystemButNotTheDisplayUntilReleased) {
+  ASSERT_TRUE(platform::HoldSystemAwake());
+  EXPECT_EQ(SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED),
+            static_cast<EXECUTION_STATE>(ES_CONTINUOUS | ES_SYSTEM_REQUIRED));
+  ASSERT_TRUE(platform::ReleaseSystemAwake());
+  EXPECT_EQ(SetThreadExecutionState(ES_CONTINUOUS), static_cast<EXECUTION_STATE>(ES_CONTINUOUS));
 }
 
 TEST(Shutdown, PrivilegeCanBeEnabled) { EXPECT_TRUE(platform::EnableShutdownPrivilege()); }
