@@ -4,7 +4,7 @@ add_executable(guidriver ${CMAKE_CURRENT_LIST_DIR}/guidriver.cpp)
 target_link_libraries(guidriver PRIVATE comctl32 user32 gdi32 kernel32)
 
 set(GUI_TESTS windows log_window single_instance pages selection settings help_method confirm progress
-  startup_checks resume drive_wipe disk_wipe user_guide machine_warning)
+  startup_checks resume drive_wipe disk_wipe user_guide machine_warning demo_sounds)
 # A wipe killed in the middle and resumed after a new start; the demo tour of scripts/run.
 list(APPEND GUI_TESTS crash_resume demo_tour)
 foreach(name ${GUI_TESTS})
