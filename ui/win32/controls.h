@@ -56,6 +56,13 @@ class Label : public Control {
               HFONT font = nullptr);
 };
 
+// A label whose text changes many times a second: drawn off screen and put on screen in one
+// piece, never cleared first.
+class ValueLabel : public Control {
+ public:
+  void Create(HWND parent, int id, const std::string& text, const Placement& at, HFONT font);
+};
+
 // Underlined text that reports clicks (STN_CLICKED); the form gives it the hand cursor.
 class LinkLabel : public Control {
  public:

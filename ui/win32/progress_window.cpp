@@ -44,7 +44,7 @@ class ProgressForm {
   HWND frame() const { return frame_.get(); }
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  Label& Value(ui::ProgressValue value) { return labels_[2 * static_cast<int>(value) + 1]; }
+  ValueLabel& Value(ui::ProgressValue value) { return values_[static_cast<int>(value)]; }
   PercentBar& bar() { return bar_; }
   CheckBox& formatBox() { return formatBox_; }
   CheckBox& shutdownBox() { return shutdownBox_; }
@@ -54,7 +54,8 @@ class ProgressForm {
 
   UniqueWindow frame_;  // first member: destroyed after its controls
   UniqueFont smallerFont_;
-  Label labels_[8];
+  Label captions_[4];  // Label1, Label3, Label5, Label7
+  ValueLabel values_[4];  // Label2, Label4, Label6, Label8
   PercentBar bar_;
   CheckBox formatBox_;
   CheckBox shutdownBox_;
@@ -113,10 +114,9 @@ void ProgressForm::CreateLabels() {
   for (int i = 0; i < 4; ++i) {
     const int captionWidth = TextExtent(font, kLabels[i].caption).cx + 2;
     const int valueWidth = TextExtent(font, kLabels[i].widestValue).cx + 2;
-    labels_[2 * i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, 12, captionWidth, 16}, SS_LEFT, font);
+    captions_[i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, 12, captionWidth, 16}, SS_LEFT, font);
     x += captionWidth + captionGap;
-    labels_[2 * i + 1].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue, {x, 12, valueWidth, 16},
-                              SS_LEFT, font);
+    values_[i].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue, {x, 12, valueWidth, 16}, font);
     x += valueWidth + gap;
   }
 }
