@@ -7,6 +7,10 @@
 
 namespace winui {
 
+Placement Scaled(const Placement& at, int dpi) {
+  return {Scaled(at.left, dpi), Scaled(at.top, dpi), Scaled(at.width, dpi), Scaled(at.height, dpi)};
+}
+
 // ---- Control ----------------------------------------------------------------------------------
 
 void Control::CreateChild(HWND parent, const wchar_t* className, const std::string& text, DWORD style,
@@ -16,7 +20,7 @@ void Control::CreateChild(HWND parent, const wchar_t* className, const std::stri
                                 at.top, at.width, at.height, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
   Adopt(window);
-  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : SharedFonts().normal.get()), FALSE);
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : FontsFor(DpiOf(parent)).normal.get()), FALSE);
 }
 
 void Control::SetText(const std::string& text) { SetWindowTextW(hwnd(), Widen(text).c_str()); }
@@ -114,7 +118,7 @@ void ValueLabel::Create(HWND parent, int id, const std::string& text, const Plac
 
 void LinkLabel::Create(HWND parent, int id, const std::string& text, const Placement& at) {
   CreateChild(parent, WC_STATICW, text, SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, at, id,
-              SharedFonts().underlined.get());
+              FontsFor(DpiOf(parent)).underlined.get());
 }
 
 // ---- List view ------------------------------------------------------------------------------
@@ -137,6 +141,23 @@ void ListView::AddColumn(const std::string& caption, int width) {
   HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETHEADER, 0, 0));
   const int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
   SendMessageW(hwnd(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&column));
+}
+
+void ListView::FitLastColumn() {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETHEADER, 0, 0));
+  const int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  if (count == 0) return;
+  RECT client{};
+  GetClientRect(hwnd(), &client);
+  int others = 0;
+  for (int column = 0; column + 1 < count; ++column) {
+    others += static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+  }
+  const int last = static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(count - 1), 0));
+  const int room = client.right - others;
+  if (last > room && room > 0) {
+    SendMessageW(hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(count - 1), MAKELPARAM(room, 0));
+  }
 }
 
 void ListView::ClearRows() { SendMessageW(hwnd(), LVM_DELETEALLITEMS, 0, 0); }
@@ -185,7 +206,9 @@ void ComboBox::Create(HWND parent, int id, const Placement& at) {
 void ComboBox::AddItem(const std::string& text) {
   const std::wstring wide = Widen(text);
   SendMessageW(hwnd(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-  const int needed = TextExtent(SharedFonts().normal.get(), text).cx + GetSystemMetrics(SM_CXVSCROLL) + 8;
+  const int dpi = DpiOf(hwnd());
+  const HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+  const int needed = TextExtent(font, text).cx + SystemMetricFor(SM_CXVSCROLL, dpi) + Scaled(8, dpi);
   if (needed > SendMessageW(hwnd(), CB_GETDROPPEDWIDTH, 0, 0)) {
     SendMessageW(hwnd(), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(needed), 0);
   }
@@ -233,8 +256,9 @@ void StatusBar::SetPanels(const std::vector<int>& widths) {
 }
 
 void StatusBar::SetPanelText(int panel, const std::string& text, bool alignRight) {
-  // Two tabs in front right-align a status bar panel's text.
-  const std::wstring wide = (alignRight ? L"\t\t" : L"") + Widen(text);
+  // Two tabs in front right-align a status bar panel's text; the bar then draws it flush
+  // against the panel's divider, which two blanks after it keep clear.
+  const std::wstring wide = alignRight ? L"\t\t" + Widen(text) + L"  " : Widen(text);
   SendMessageW(hwnd(), SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
@@ -270,7 +294,7 @@ void PaintPercentBar(HWND bar, HDC target) {
   FillRect(dc, &filled, GetSysColorBrush(COLOR_HIGHLIGHT));
 
   const std::wstring text = std::to_wstring(position) + L"%";
-  SelectScope selectFont(dc, SharedFonts().normal.get());
+  SelectScope selectFont(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
   SetBkMode(dc, TRANSPARENT);
   const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
   {
@@ -365,6 +389,18 @@ void Tooltip::AddHint(HWND tool, const std::string& text) {
   info.uId = reinterpret_cast<UINT_PTR>(tool);
   info.lpszText = wide.data();
   SendMessageW(hwnd(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  // Long hints break into lines instead of running off the screen.
+  SendMessageW(hwnd(), TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
+void Tooltip::SetHint(HWND tool, const std::string& text) {
+  std::wstring wide = Widen(text);
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.hwnd = GetParent(tool);
+  info.uId = reinterpret_cast<UINT_PTR>(tool);
+  info.lpszText = wide.data();
+  SendMessageW(hwnd(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 }  // namespace winui

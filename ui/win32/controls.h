@@ -17,6 +17,8 @@ struct Placement {
   int width;
   int height;
 };
+// A placement given in design pixels, at a window's DPI.
+Placement Scaled(const Placement& at, int dpi);
 
 class Control {
  public:
@@ -73,6 +75,9 @@ class ListView : public Control {
  public:
   void Create(HWND parent, int id, const Placement& at);
   void AddColumn(const std::string& caption, int width);
+  // The last column gives up what the columns need beyond the client area, so the list shows
+  // no horizontal scroll bar.
+  void FitLastColumn();
   void ClearRows();
   void AddRow(const std::string& caption, const std::vector<std::string>& subItems);
   int RowCount() const;
@@ -125,6 +130,7 @@ class Tooltip : public Control {
  public:
   void Create(HWND owner);
   void AddHint(HWND tool, const std::string& text);
+  void SetHint(HWND tool, const std::string& text);
 };
 
 }  // namespace winui

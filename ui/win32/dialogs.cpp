@@ -54,6 +54,7 @@ struct DialogControls {
 struct DialogState {
   const DialogSpec* layout;
   std::optional<DialogControls> controls;
+  int dpi = kDesignDpi;
 };
 
 LPCWSTR SystemIcon(ui::Icon icon) {
@@ -70,11 +71,11 @@ LPCWSTR SystemIcon(ui::Icon icon) {
   }
 }
 
-SIZE MeasureText(const std::string& text) {
+SIZE MeasureText(const std::string& text, int dpi) {
   WindowDc dc(nullptr);
-  SelectScope font(dc.dc(), SharedFonts().normal.get());
+  SelectScope font(dc.dc(), FontsFor(dpi).normal.get());
   const std::wstring wide = Widen(text);
-  RECT bounds{0, 0, kTextMaxWidth, 0};
+  RECT bounds{0, 0, Scaled(kTextMaxWidth, dpi), 0};
   DrawTextW(dc.dc(), wide.c_str(), -1, &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   return {bounds.right + 2, bounds.bottom};
 }
@@ -86,12 +87,11 @@ RECT PlacementArea(Placing placing) {
 }
 
 // Sizes the dialog to its text and buttons, then centres it on its area, kept on the screen.
-void SizeAndPlace(HWND dialog, int clientWidth, int clientHeight, Placing placing) {
-  RECT outer{0, 0, clientWidth, clientHeight};
-  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)));
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
+void SizeAndPlace(HWND dialog, int clientWidth, int clientHeight, Placing placing, int dpi) {
+  const SIZE outer = OuterSize(clientWidth, clientHeight, static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE)),
+                               static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_EXSTYLE)), false, dpi);
+  const int width = outer.cx;
+  const int height = outer.cy;
   const RECT area = PlacementArea(placing);
   int left = area.left + (area.right - area.left - width) / 2;
   int top = area.top + (area.bottom - area.top - height) / 2;
@@ -104,34 +104,41 @@ void BuildDialog(HWND dialog, DialogState& state) {
   const DialogSpec& layout = *state.layout;
   SetWindowTextW(dialog, Widen(layout.caption).c_str());
   DialogControls& controls = state.controls.emplace();
+  const int dpi = DpiOf(dialog);
+  state.dpi = dpi;
+  const int margin = Scaled(kMargin, dpi);
+  const int buttonHeight = Scaled(kButtonHeight, dpi);
+  const int buttonGap = Scaled(kButtonGap, dpi);
 
-  const int iconSize = GetSystemMetrics(SM_CXICON);
-  const SIZE text = MeasureText(layout.text);
+  const int iconSize = SystemMetricFor(SM_CXICON, dpi);
+  const SIZE text = MeasureText(layout.text, dpi);
   const int contentHeight = std::max<int>(iconSize, text.cy);
-  controls.icon.Create(dialog, kIdDialogIcon, "", {kMargin, kMargin, iconSize, iconSize}, SS_ICON);
-  SendMessageW(controls.icon.hwnd(), STM_SETICON,
-               reinterpret_cast<WPARAM>(LoadIconW(nullptr, SystemIcon(layout.icon))), 0);
-  const int textLeft = kMargin + iconSize + kIconTextGap;
-  const int textTop = kMargin + (contentHeight - text.cy) / 2;
+  controls.icon.Create(dialog, kIdDialogIcon, "", {margin, margin, iconSize, iconSize}, SS_ICON);
+  // The system's icon drawn for this DPI's size rather than stretched.
+  HICON icon = static_cast<HICON>(LoadImageW(nullptr, SystemIcon(layout.icon), IMAGE_ICON, iconSize, iconSize, LR_SHARED));
+  if (!icon) icon = LoadIconW(nullptr, SystemIcon(layout.icon));
+  SendMessageW(controls.icon.hwnd(), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+  const int textLeft = margin + iconSize + Scaled(kIconTextGap, dpi);
+  const int textTop = margin + (contentHeight - text.cy) / 2;
   controls.text.Create(dialog, kIdDialogText, layout.text, {textLeft, textTop, text.cx, text.cy});
 
-  int buttonWidth = kButtonMinWidth;
+  int buttonWidth = Scaled(kButtonMinWidth, dpi);
   for (const ButtonSpec& button : layout.buttons) {
-    buttonWidth = std::max<int>(buttonWidth, TextExtent(SharedFonts().normal.get(), button.text).cx + 20);
+    buttonWidth = std::max<int>(buttonWidth, TextExtent(FontsFor(dpi).normal.get(), button.text).cx + Scaled(20, dpi));
   }
   const int count = static_cast<int>(layout.buttons.size());
-  const int buttonsWidth = count * buttonWidth + (count - 1) * kButtonGap;
-  const int clientWidth = std::max<int>(textLeft + text.cx + kMargin, buttonsWidth + 2 * kMargin);
-  const int buttonsTop = kMargin + contentHeight + kTextButtonsGap;
+  const int buttonsWidth = count * buttonWidth + (count - 1) * buttonGap;
+  const int clientWidth = std::max<int>(textLeft + text.cx + margin, buttonsWidth + 2 * margin);
+  const int buttonsTop = margin + contentHeight + Scaled(kTextButtonsGap, dpi);
   int x = (clientWidth - buttonsWidth) / 2;
   controls.buttons.resize(layout.buttons.size());
   for (std::size_t i = 0; i < layout.buttons.size(); ++i) {
     controls.buttons[i].Create(dialog, layout.buttons[i].id, layout.buttons[i].text,
-                               {x, buttonsTop, buttonWidth, kButtonHeight}, nullptr,
+                               {x, buttonsTop, buttonWidth, buttonHeight}, nullptr,
                                i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-    x += buttonWidth + kButtonGap;
+    x += buttonWidth + buttonGap;
   }
-  SizeAndPlace(dialog, clientWidth, buttonsTop + kButtonHeight + kMargin, layout.placing);
+  SizeAndPlace(dialog, clientWidth, buttonsTop + buttonHeight + margin, layout.placing, dpi);
   SendMessageW(dialog, DM_SETDEFID, static_cast<WPARAM>(layout.buttons.front().id), 0);
   SetFocus(controls.buttons.front().hwnd());
 }
@@ -156,6 +163,16 @@ INT_PTR HandleDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_CLOSE:
       if (state) EndDialog(dialog, state->layout->dismissResult);
+      return TRUE;
+    case WM_DPICHANGED:
+      if (state) {
+        const int dpi = HIWORD(wParam);
+        RECT client{};
+        GetClientRect(dialog, &client);
+        FollowDpiChange(dialog, state->dpi, dpi, *reinterpret_cast<const RECT*>(lParam),
+                        {MulDiv(client.right, dpi, state->dpi), MulDiv(client.bottom, dpi, state->dpi)});
+        state->dpi = dpi;
+      }
       return TRUE;
     case WM_DESTROY:
       if (state) state->controls.reset();  // the children go while the dialog still stands

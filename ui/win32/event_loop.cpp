@@ -40,7 +40,6 @@ void InitFramework() {
   controls.dwICC = ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES |
                    ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES;
   InitCommonControlsEx(&controls);
-  winui::CreateSharedFonts();
 }
 
 void RunEventLoop() {

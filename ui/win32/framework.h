@@ -12,21 +12,32 @@ namespace winui {
 
 HINSTANCE Instance();
 
-// The message font of the system and its bold and underlined variants, made once.
+// The windows' design sizes are pixels at 96 dots per inch; each window scales them by its own
+// DPI, which follows the monitor it is on.
+inline constexpr int kDesignDpi = 96;
+int SystemDpi();
+int DpiOf(HWND window);
+int Scaled(int designPixels, int dpi);
+int SystemMetricFor(int index, int dpi);
+
+// The message font of the system and its bold and underlined variants, made once per DPI.
 struct Fonts {
   UniqueFont normal;
   UniqueFont bold;
   UniqueFont underlined;
 };
-const Fonts& SharedFonts();
-void CreateSharedFonts();
+const Fonts& FontsFor(int dpi);
 // Size of a single line of text in this font, in pixels.
 SIZE TextExtent(HFONT font, const std::string& text);
 
 void RegisterFormClass(const wchar_t* className, WNDPROC procedure);
-// Outer size of a window of this style whose client area is clientWidth × clientHeight.
-SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu);
+// Outer size of a window of this style whose client area is clientWidth × clientHeight pixels.
+SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, bool hasMenu, int dpi);
 POINT CentredOnScreen(SIZE outer);
+
+// WM_DPICHANGED of a form or dialog: the frame takes the suggested place and the size of its
+// client area at the new DPI, and every control, list column, status panel and font follows.
+void FollowDpiChange(HWND frame, int oldDpi, int newDpi, const RECT& suggested, SIZE newClient);
 
 // The three forms' frames (nullptr before they exist), and their teardown after the loop.
 HWND MainFrame();

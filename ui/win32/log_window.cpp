@@ -24,12 +24,19 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 class LogForm {
  public:
   void Create() {
-    const SIZE outer = OuterSize(kClientWidth, kClientHeight, kStyle, kExStyle, false);
+    dpi_ = MainFrame() ? DpiOf(MainFrame()) : SystemDpi();
+    const SIZE outer =
+        OuterSize(Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_), kStyle, kExStyle, false, dpi_);
     // Owned by the main window: no taskbar button of its own, always above the main window.
     frame_.reset(CreateWindowExW(kExStyle, kClassName, L" Message log", kStyle, 0, 0, outer.cx, outer.cy,
                                  MainFrame(), nullptr, Instance(), nullptr));
     // The box fills the client area below the band where the caption of the window's design sits.
-    box_.Create(frame(), kIdLogBox, {0, kClientHeight - kBoxHeight, kClientWidth, kBoxHeight});
+    box_.Create(frame(), kIdLogBox, Scaled({0, kClientHeight - kBoxHeight, kClientWidth, kBoxHeight}, dpi_));
+  }
+
+  void OnDpiChanged(int dpi, const RECT& suggested) {
+    FollowDpiChange(frame(), dpi_, dpi, suggested, {Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi)});
+    dpi_ = dpi;
   }
 
   HWND frame() const { return frame_.get(); }
@@ -38,6 +45,7 @@ class LogForm {
  private:
   UniqueWindow frame_;  // first member: destroyed after its control
   LogBox box_;
+  int dpi_ = kDesignDpi;
 };
 
 std::unique_ptr<LogForm> form;
@@ -45,6 +53,10 @@ std::unique_ptr<LogForm> form;
 LRESULT CALLBACK LogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CLOSE) {
     ShowWindow(window, SW_HIDE);
+    return 0;
+  }
+  if (message == WM_DPICHANGED && form) {
+    form->OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);

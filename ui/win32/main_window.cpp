@@ -55,20 +55,23 @@ struct Page {
   LinkLabel scanLink;
   ListView list;
 
-  void Create(HWND frame, const Placement& area, const PageLayout& layout) {
-    const int padding = 6;
+  // area: in pixels at the window's DPI
+  void Create(HWND frame, const Placement& area, const PageLayout& layout, int dpi) {
+    const Fonts& fonts = FontsFor(dpi);
+    const int padding = Scaled(6, dpi);
+    const int barHeight = Scaled(kCaptionBarHeight, dpi);
     caption.Create(frame, layout.captionId, layout.panelCaption,
-                   {area.left + padding, area.top, area.width / 2, kCaptionBarHeight}, SS_LEFT | SS_CENTERIMAGE,
-                   SharedFonts().bold.get());
+                   {area.left + padding, area.top, area.width / 2, barHeight}, SS_LEFT | SS_CENTERIMAGE,
+                   fonts.bold.get());
     const char* linkText = "Scan for hardware changes";
-    const SIZE link = TextExtent(SharedFonts().underlined.get(), linkText);
+    const SIZE link = TextExtent(fonts.underlined.get(), linkText);
     scanLink.Create(frame, layout.linkId, linkText,
-                    {area.left + area.width - link.cx - padding, area.top + (kCaptionBarHeight - link.cy) / 2,
-                     link.cx, link.cy});
-    captionBar.Create(frame, 0, "", {area.left, area.top, area.width, kCaptionBarHeight}, SS_LEFT | WS_CLIPSIBLINGS);
-    list.Create(frame, layout.listId,
-                {area.left, area.top + kCaptionBarHeight, area.width, area.height - kCaptionBarHeight});
-    for (const Column& column : layout.columns) list.AddColumn(column.caption, column.width);
+                    {area.left + area.width - link.cx - padding, area.top + (barHeight - link.cy) / 2, link.cx,
+                     link.cy});
+    captionBar.Create(frame, 0, "", {area.left, area.top, area.width, barHeight}, SS_LEFT | WS_CLIPSIBLINGS);
+    list.Create(frame, layout.listId, {area.left, area.top + barHeight, area.width, area.height - barHeight});
+    for (const Column& column : layout.columns) list.AddColumn(column.caption, Scaled(column.width, dpi));
+    list.FitLastColumn();
   }
 
   // Only the active page's controls are seen and take input.
@@ -101,6 +104,8 @@ class MainForm {
   void CreateFrame();
   void CreateControls();
   void ShowActivePage();
+  void ShowMethodHint();
+  void OnDpiChanged(int dpi, const RECT& suggested);
   void OnCommand(int id, int code, HWND control);
   void OnMenu(int id);
   LRESULT OnNotify(const NMHDR& header);
@@ -120,6 +125,7 @@ class MainForm {
   StatusBar status_;
   Tooltip hints_;
   bool wipeResumable_ = true;  // "Wipe resumable": checked, never shown in the menu
+  int dpi_ = kDesignDpi;
 };
 
 std::unique_ptr<MainForm> form;
@@ -164,7 +170,8 @@ void MainForm::Create() {
 }
 
 void MainForm::CreateFrame() {
-  const SIZE outer = OuterSize(kClientWidth, kClientHeight, kStyle, kExStyle, true);
+  dpi_ = SystemDpi();
+  SIZE outer = OuterSize(Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_), kStyle, kExStyle, true, dpi_);
   const POINT at = CentredOnScreen(outer);
   HMENU menuBar = BuildMenuBar();
   frame_.reset(CreateWindowExW(kExStyle, kClassName, L"", kStyle, at.x, at.y, outer.cx, outer.cy, nullptr, menuBar,
@@ -173,39 +180,47 @@ void MainForm::CreateFrame() {
     DestroyMenu(menuBar);
     return;
   }
+  // Opened on a monitor of another DPI than the system's, it takes that monitor's sizes.
+  if (DpiOf(frame()) != dpi_) {
+    dpi_ = DpiOf(frame());
+    outer = OuterSize(Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_), kStyle, kExStyle, true, dpi_);
+    SetWindowPos(frame(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER);
+  }
   // The menu bar may have taken another line than the estimate: fix the client size exactly.
   RECT client{};
   GetClientRect(frame(), &client);
-  const int extra = kClientHeight - client.bottom;
+  const int extra = Scaled(kClientHeight, dpi_) - client.bottom;
   if (extra != 0) SetWindowPos(frame(), nullptr, 0, 0, outer.cx, outer.cy + extra, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 void MainForm::CreateControls() {
   HWND parent = frame();
-  pages_.Create(parent, kIdPageControl, {4, 6, 540, 254}, TCS_BOTTOM);
+  const int dpi = dpi_;
+  pages_.Create(parent, kIdPageControl, Scaled({4, 6, 540, 254}, dpi), TCS_BOTTOM);
   pages_.AddTab("Wipe drive");
   pages_.AddTab("Wipe disk");
   const Placement area = pages_.PageArea();
-  drivePage_.Create(parent, area, kDrivePage);
-  diskPage_.Create(parent, area, kDiskPage);
+  drivePage_.Create(parent, area, kDrivePage, dpi);
+  diskPage_.Create(parent, area, kDiskPage, dpi);
 
   const int row = 268;
-  methodBox_.Create(parent, kIdMethodBox, {4, row + 1, 283, 200});
+  methodBox_.Create(parent, kIdMethodBox, Scaled({4, row + 1, 283, 200}, dpi));
   for (const WipeMethod& method : WipeMethods) methodBox_.AddItem(method.boxText);
   methodBox_.Select(0);
-  helpMethod_.Create(parent, kIdHelpMethodButton, "?", {291, row, 15, 25}, SharedFonts().bold.get());
-  wipeItNow_.Create(parent, kIdWipeItNowButton, "Wipe it now", {310, row, 113, 25});
-  resume_.Create(parent, kIdResumeButton, "Resume", {427, row, 113, 25});
+  helpMethod_.Create(parent, kIdHelpMethodButton, "?", Scaled({291, row, 15, 25}, dpi), FontsFor(dpi).bold.get());
+  wipeItNow_.Create(parent, kIdWipeItNowButton, "Wipe it now", Scaled({310, row, 113, 25}, dpi));
+  resume_.Create(parent, kIdResumeButton, "Resume", Scaled({427, row, 113, 25}, dpi));
   // Created first to learn its page area, the page control goes behind the pages' controls.
   SetWindowPos(pages_.hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
   status_.Create(parent, kIdStatusBar);
-  status_.SetPanels({400, 100});
+  status_.SetPanels({Scaled(400, dpi), Scaled(100, dpi)});
   status_.SetPanelText(0, std::string("Dunmere v") + kVersionText, false);
   status_.SetPanelText(1, "Secure erase", true);
 
   hints_.Create(parent);
   hints_.AddHint(methodBox_.hwnd(), "Choose wipe method");
+  ShowMethodHint();
   hints_.AddHint(helpMethod_.hwnd(), "How to choose wipe method");
   hints_.AddHint(wipeItNow_.hwnd(), "Erase every byte on drve or disk");
   hints_.AddHint(resume_.hwnd(), "Resume broken wipe");
@@ -215,6 +230,18 @@ void MainForm::ShowActivePage() {
   const int active = pages_.ActiveIndex();
   drivePage_.Activate(active == ui::kPageWipeDrive);
   diskPage_.Activate(active == ui::kPageWipeDisk);
+}
+
+// The closed box is narrower than the longer methods' texts: its hint shows the chosen one whole.
+void MainForm::ShowMethodHint() {
+  const int index = methodBox_.SelectedIndex();
+  if (index < 0 || index >= kMethodCount) return;
+  hints_.SetHint(methodBox_.hwnd(), std::string(WipeMethods[index].boxText) + "\r\nChoose wipe method");
+}
+
+void MainForm::OnDpiChanged(int dpi, const RECT& suggested) {
+  FollowDpiChange(frame(), dpi_, dpi, suggested, {Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi)});
+  dpi_ = dpi;
 }
 
 bool MainForm::OptionChecked(ui::Option option) const {
@@ -251,6 +278,9 @@ LRESULT MainForm::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_SETCURSOR:
       if (OnSetCursor(reinterpret_cast<HWND>(wParam))) return TRUE;
       break;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     default:
       break;
   }
@@ -269,6 +299,7 @@ void MainForm::OnCommand(int id, int code, HWND control) {
     if (code == 0) OnMenu(id);  // 1 would be an accelerator; there are none
     return;
   }
+  if (code == CBN_SELCHANGE && methodBox_.Owns(control)) ShowMethodHint();
   if (code == BN_CLICKED && helpMethod_.Owns(control)) app::HelpMethodClicked();
   if (code == BN_CLICKED && wipeItNow_.Owns(control)) app::WipeItNowClicked();
   if (code == BN_CLICKED && resume_.Owns(control)) app::ResumeClicked();

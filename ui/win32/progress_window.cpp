@@ -51,6 +51,7 @@ class ProgressForm {
 
  private:
   void CreateLabels();
+  void OnDpiChanged(int dpi, const RECT& suggested);
 
   UniqueWindow frame_;  // first member: destroyed after its controls
   UniqueFont smallerFont_;
@@ -61,6 +62,7 @@ class ProgressForm {
   CheckBox shutdownBox_;
   Button cancel_;
   Tooltip hints_;
+  int dpi_ = kDesignDpi;
 };
 
 std::unique_ptr<ProgressForm> form;
@@ -71,18 +73,27 @@ LRESULT CALLBACK ProgressProcedure(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 void ProgressForm::Create() {
-  const SIZE outer = OuterSize(kClientWidth, kClientHeight, kStyle, kExStyle, false);
+  dpi_ = SystemDpi();
+  SIZE outer = OuterSize(Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_), kStyle, kExStyle, false, dpi_);
   const POINT at = CentredOnScreen(outer);
   // The desktop as parent makes it unowned, unlike the log window.
   frame_.reset(CreateWindowExW(kExStyle, kClassName, L" Wiping .  .  .", kStyle, at.x, at.y, outer.cx, outer.cy,
                                GetDesktopWindow(), nullptr, Instance(), nullptr));
+  if (DpiOf(frame()) != dpi_) {
+    dpi_ = DpiOf(frame());
+    outer = OuterSize(Scaled(kClientWidth, dpi_), Scaled(kClientHeight, dpi_), kStyle, kExStyle, false, dpi_);
+    SetWindowPos(frame(), nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   CreateLabels();
-  bar_.Create(frame(), kIdProgressBar, {kMargin, 38, kBarWidth, 22});
-  formatBox_.Create(frame(), kIdFormatBox, "Format the drive when finished", {kMargin, 76, 200, 20}, true);
-  shutdownBox_.Create(frame(), kIdShutdownBox, "Shutdown computer when finished", {kMargin + 210, 76, 220, 20},
-                      false);
+  const int dpi = dpi_;
+  bar_.Create(frame(), kIdProgressBar, Scaled({kMargin, 38, kBarWidth, 22}, dpi));
+  formatBox_.Create(frame(), kIdFormatBox, "Format the drive when finished", Scaled({kMargin, 76, 200, 20}, dpi),
+                    true);
+  shutdownBox_.Create(frame(), kIdShutdownBox, "Shutdown computer when finished",
+                      Scaled({kMargin + 210, 76, 220, 20}, dpi), false);
   const int cancelWidth = 90;
-  cancel_.Create(frame(), kIdCancelButton, "Cancel", {kMargin + kBarWidth - cancelWidth, 73, cancelWidth, 25});
+  cancel_.Create(frame(), kIdCancelButton, "Cancel",
+                 Scaled({kMargin + kBarWidth - cancelWidth, 73, cancelWidth, 25}, dpi));
   hints_.Create(frame());
   hints_.AddHint(bar_.hwnd(), "Current pass");
 }
@@ -96,33 +107,48 @@ int RowWidth(HFONT font, int captionGap) {
 }
 
 void ProgressForm::CreateLabels() {
-  const int captionGap = 4;
+  const int dpi = dpi_;
+  const int captionGap = Scaled(4, dpi);
+  const int barWidth = Scaled(kBarWidth, dpi);
   // The row must fit above the bar; where the system font is too wide for that, the row's
   // texts get a smaller cut of it.
-  HFONT font = SharedFonts().normal.get();
+  HFONT font = FontsFor(dpi).normal.get();
   LOGFONTW smaller{};
   GetObjectW(font, sizeof(smaller), &smaller);
-  while (RowWidth(font, captionGap) > kBarWidth && (smaller.lfHeight < -7 || smaller.lfHeight > 7)) {
+  const int smallest = Scaled(7, dpi);
+  while (RowWidth(font, captionGap) > barWidth && (smaller.lfHeight < -smallest || smaller.lfHeight > smallest)) {
     smaller.lfHeight += smaller.lfHeight < 0 ? 1 : -1;
     smallerFont_.reset(CreateFontIndirectW(&smaller));
     font = smallerFont_.get();
   }
   // The rest of the bar's width is shared out as gaps between the four pairs.
   const int used = RowWidth(font, captionGap);
-  const int gap = used < kBarWidth ? (kBarWidth - used) / 3 : 0;
-  int x = kMargin;
+  const int gap = used < barWidth ? (barWidth - used) / 3 : 0;
+  const int top = Scaled(12, dpi);
+  const int height = Scaled(16, dpi);
+  int x = Scaled(kMargin, dpi);
   for (int i = 0; i < 4; ++i) {
     const int captionWidth = TextExtent(font, kLabels[i].caption).cx + 2;
     const int valueWidth = TextExtent(font, kLabels[i].widestValue).cx + 2;
-    captions_[i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, 12, captionWidth, 16}, SS_LEFT, font);
+    captions_[i].Create(frame(), kIdLabel1 + 2 * i, kLabels[i].caption, {x, top, captionWidth, height}, SS_LEFT,
+                        font);
     x += captionWidth + captionGap;
-    values_[i].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue, {x, 12, valueWidth, 16}, font);
+    values_[i].Create(frame(), kIdLabel1 + 2 * i + 1, kLabels[i].initialValue, {x, top, valueWidth, height},
+                      font);
     x += valueWidth + gap;
   }
 }
 
+void ProgressForm::OnDpiChanged(int dpi, const RECT& suggested) {
+  FollowDpiChange(frame(), dpi_, dpi, suggested, {Scaled(kClientWidth, dpi), Scaled(kClientHeight, dpi)});
+  dpi_ = dpi;
+}
+
 LRESULT ProgressForm::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_CLOSE:  // hides only; a running wipe goes on and shows the window again
       ShowWindow(window, SW_HIDE);
       return 0;

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -331,6 +332,8 @@ int List(const Args& args) {
   Print("gridlines=" + std::to_string((extended & LVS_EX_GRIDLINES) ? 1 : 0));
   Print("trackselect=" + std::to_string((extended & LVS_EX_TRACKSELECT) ? 1 : 0));
   Print("fullrowselect=" + std::to_string((extended & LVS_EX_FULLROWSELECT) ? 1 : 0));
+  // A list shows its scroll bars by taking the styles.
+  Print("hscroll=" + std::to_string((style & WS_HSCROLL) ? 1 : 0));
 
   constexpr std::size_t kChars = 512;
   RemoteMemory memory(list, sizeof(LVCOLUMNW) + sizeof(LVITEMW) + kChars * sizeof(wchar_t));
@@ -391,6 +394,7 @@ int Combo(const Args& args) {
   Print("dropdownlist=" + std::to_string((style & 3) == CBS_DROPDOWNLIST ? 1 : 0));
   Print("selected=" + std::to_string(Send(combo, CB_GETCURSEL, 0, 0)));
   Print("dropped=" + std::to_string(Send(combo, CB_GETDROPPEDSTATE, 0, 0) ? 1 : 0));
+  Print("droppedwidth=" + std::to_string(Send(combo, CB_GETDROPPEDWIDTH, 0, 0)));
   const int count = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
   for (int i = 0; i < count; ++i) {
     const LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -399,6 +403,48 @@ int Combo(const Args& args) {
     text.resize(static_cast<std::size_t>(length));
     Print("item=" + std::to_string(i) + " text=" + Escaped(text));
   }
+  return 0;
+}
+
+// drop <window> <id> <0|1>: opens or closes a combo box's list.
+int Drop(const Args& args) {
+  NeedArgs(args, 3, "drop <window> <id> <0|1>");
+  HWND combo = FindControl(FindTop(args[0]), Number(args[1].c_str()));
+  PostMessageW(combo, CB_SHOWDROPDOWN, Number(args[2].c_str()) ? TRUE : FALSE, 0);
+  return 0;
+}
+
+// layout <window>: the visible controls that reach outside the client area, and each pair of
+// visible controls that overlap ("overlap=<id> <id>", the smaller id first).
+int Layout(const Args& args) {
+  NeedArgs(args, 1, "layout <window>");
+  HWND window = FindTop(args[0]);
+  RECT client{};
+  GetClientRect(window, &client);
+  std::vector<std::pair<int, RECT>> shown;
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    RECT at = RectIn(window, child);
+    // A drop-down list's window is its closed box.
+    if (_wcsicmp(ClassOf(child).c_str(), L"ComboBox") == 0) {
+      RECT box{};
+      GetClientRect(child, &box);
+      at.bottom = at.top + box.bottom;
+    }
+    shown.emplace_back(GetDlgCtrlID(child), at);
+    if (at.left < 0 || at.top < 0 || at.right > client.right || at.bottom > client.bottom)
+      Print("outside=" + std::to_string(GetDlgCtrlID(child)) + " rect=" + RectText(at));
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    for (std::size_t j = i + 1; j < shown.size(); ++j) {
+      RECT both{};
+      if (!IntersectRect(&both, &shown[i].second, &shown[j].second)) continue;
+      const int a = std::min(shown[i].first, shown[j].first);
+      const int b = std::max(shown[i].first, shown[j].first);
+      Print("overlap=" + std::to_string(a) + " " + std::to_string(b));
+    }
+  }
+  Print("client=" + std::to_string(client.right) + " " + std::to_string(client.bottom));
   return 0;
 }
 
@@ -781,7 +827,7 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"key", Key},       {"focus", Focus},   {"dialog", Dialog},   {"status", Status},
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
-      {"captions", Captions}, {"tree", Tree},
+      {"captions", Captions}, {"tree", Tree},   {"drop", Drop},       {"layout", Layout},
       {"waittext", WaitText},
   };
   return verbs;
@@ -790,6 +836,14 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Aware of DPI like the program, so rectangles read in the pixels that are on screen rather
+  // than in the 96-DPI pixels the system would make up for the driver.
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  FARPROC entry = GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext");
+  auto setContext = reinterpret_cast<SetContext>(reinterpret_cast<void (*)()>(entry));
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  const HANDLE perMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
+  if (!setContext || !setContext(perMonitorV2)) SetProcessDPIAware();
   // Texts go out as UTF-8 bytes, lines end in \n only.
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2 || Verbs().count(argv[1]) == 0) {

@@ -36,14 +36,14 @@ drive list TForm1 112
 for line in report=1 showselalways=1 nosortheader=1 editlabels=0 checkboxes=1 gridlines=1 \
             trackselect=1 fullrowselect=1 "column=0 width=100 text= Drive" \
             "column=1 width=100 text= File system" "column=2 width=100 text= Capacity" \
-            "column=3 width=233 text= Label"; do
+            "column=3 width=228 text= Label" hscroll=0; do
   expect "$out" "$line" "drive list"
 done
 printf '%s\n' "$out" | grep -q '^row=0 checked=0 cells=C:' || fail "the demo's drives are not listed: $out"
 drive list TForm1 122
 for line in report=1 checkboxes=1 gridlines=1 trackselect=1 fullrowselect=1 nosortheader=1 \
             "column=0 width=100 text= Disk" "column=1 width=100 text= Capacity" \
-            "column=2 width=333 text= Logical drives on disk"; do
+            "column=2 width=328 text= Logical drives on disk" hscroll=0; do
   expect "$out" "$line" "disk list"
 done
 printf '%s\n' "$out" | grep -q '^row=0 checked=0 cells=Disk0|' || fail "the demo's disks are not listed: $out"
@@ -70,7 +70,7 @@ for item in "131 15 ?" "132 113 Wipe it now" "133 113 Resume"; do
 done
 
 drive hints TForm1
-expect "$out" "hint=130 text=Choose wipe method"
+expect "$out" 'hint=130 text=Standard overwrite (overwrite with zeros) (1 pass)\r\nChoose wipe method'
 expect "$out" "hint=131 text=How to choose wipe method"
 expect "$out" "hint=132 text=Erase every byte on drve or disk"
 expect "$out" "hint=133 text=Resume broken wipe"
