@@ -14,6 +14,9 @@ add_library(ui_win32 OBJECT ${WIN32_UI_SOURCES})
 set(WIN32_SYSTEM_LIBS comctl32 shell32 winmm advapi32 gdi32 user32 kernel32 uxtheme)
 
 set(RESOURCE_FILE ${CMAKE_SOURCE_DIR}/ui/win32/resources/dunmere.rc)
+# The resource compiler's dependencies are not scanned: name the files the script takes in.
+set_source_files_properties(${RESOURCE_FILE} PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/ui/win32/resources/dunmere.manifest;${CMAKE_SOURCE_DIR}/ui/win32/resources/dunmere.ico")
 add_executable(dunmere WIN32
   $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_win32> $<TARGET_OBJECTS:ui_win32>
   ${RESOURCE_FILE})

@@ -7,6 +7,8 @@ set(GUI_TESTS windows log_window single_instance pages selection settings help_m
   startup_checks resume drive_wipe disk_wipe user_guide machine_warning demo_sounds)
 # A wipe killed in the middle and resumed after a new start; the demo tour of scripts/run.
 list(APPEND GUI_TESTS crash_resume demo_tour)
+# The windows at 144 DPI, in a prefix of its own.
+list(APPEND GUI_TESTS dpi)
 foreach(name ${GUI_TESTS})
   add_test(NAME gui_${name}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/${name}.sh ${BIN_DIR})
