@@ -11,7 +11,7 @@ list(FILTER WIN32_PLATFORM_SOURCES EXCLUDE REGEX "/sim_host\\.cpp$")
 add_library(platform_win32 OBJECT ${WIN32_PLATFORM_SOURCES})
 file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ui/win32/*.cpp)
 add_library(ui_win32 OBJECT ${WIN32_UI_SOURCES})
-set(WIN32_SYSTEM_LIBS comctl32 shell32 winmm advapi32 gdi32 user32 kernel32 uxtheme)
+set(WIN32_SYSTEM_LIBS comctl32 shell32 winmm advapi32 gdi32 user32 kernel32 uxtheme ole32 uuid)
 
 set(RESOURCE_FILE ${CMAKE_SOURCE_DIR}/ui/win32/resources/dunmere.rc)
 # The resource compiler's dependencies are not scanned: name the files the script takes in.

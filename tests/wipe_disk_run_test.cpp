@@ -149,6 +149,7 @@ TEST_F(DiskRunTest, EveryOutcomeReleasesInTheSameOrder) {
     if (c.end == End::Cancel) CancelAtPump(3);
     if (c.end == End::Failure) sim::FailWrites(kDisk1, 2, 11);
     EXPECT_EQ(DiskWipeRun(1, false, 0), c.result);
+    EXPECT_EQ(headless::RunFailedShown(), c.end == End::Failure);
     headless::SetPumpHook(nullptr);
     const std::vector<std::string> log = Log();
     ASSERT_GE(log.size(), c.logEnd.size());

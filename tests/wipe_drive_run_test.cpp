@@ -173,6 +173,7 @@ TEST_F(DriveRunTest, TenFailedBlocksAreSkippedElevenAbortTheRun) {
       failing += static_cast<int>(count);
     }
     EXPECT_EQ(DriveWipeRun("E:", false, 0), c.result);
+    EXPECT_EQ(headless::RunFailedShown(), !c.result);
     EXPECT_EQ(LinesEqualTo("Write disk I/O error!"), failing);
     const std::vector<std::string> log = Log();
     ASSERT_GE(log.size(), c.logEnd.size());

@@ -61,6 +61,7 @@ void AppendLogLine(const std::string& line);
 void SetProgressCaption(const std::string& text);
 void SetProgressValue(ProgressValue value, const std::string& text);
 void SetProgressBar(int position);  // 0 to 100
+void ShowRunFailed();  // the window's taskbar button shows the failure until the window hides
 bool FormatBoxChecked();
 void SetFormatBox(bool checked, bool enabled);
 bool ShutdownBoxChecked();

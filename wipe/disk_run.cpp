@@ -68,6 +68,7 @@ bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, const RunRep
       RefreshBothLists();
       return false;
     case RunOutcome::Failed:
+      ui::ShowRunFailed();
       ReleaseDisk(disk, diskNumber);
       LogWipeAborted();
       RefreshBothLists();

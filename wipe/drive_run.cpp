@@ -59,6 +59,7 @@ bool FinishDriveRun(const std::string& volumeName, int methodId, const RunReport
       RefreshBothLists();
       return false;
     case RunOutcome::Failed:
+      ui::ShowRunFailed();
       UnlockVolume();
       LogWipeAborted();
       RefreshBothLists();

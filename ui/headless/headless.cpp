@@ -40,6 +40,7 @@ struct State {
       {ui::ProgressValue::TimeLeft, "00h00m00s"},
   };
   int progressBar = 0;
+  bool runFailedShown = false;
   bool formatChecked = true;
   bool formatEnabled = true;
   bool shutdownChecked = false;
@@ -140,7 +141,11 @@ void SetFormatBox(bool checked, bool enabled) {
 bool ShutdownBoxChecked() { return S().shutdownChecked; }
 void SetShutdownBox(bool checked) { S().shutdownChecked = checked; }
 void ShowProgressWindow() { S().progressVisible = true; }
-void HideProgressWindow() { S().progressVisible = false; }
+void HideProgressWindow() {
+  S().progressVisible = false;
+  S().runFailedShown = false;
+}
+void ShowRunFailed() { S().runFailedShown = true; }
 
 }  // namespace ui
 
@@ -188,6 +193,7 @@ int LogTop() { return S().logTop; }
 void CloseLogWindow() { S().logVisible = false; }
 
 bool ProgressVisible() { return S().progressVisible; }
+bool RunFailedShown() { return S().runFailedShown; }
 std::string ProgressCaption() { return S().progressCaption; }
 std::string ProgressValue(ui::ProgressValue value) { return S().values[value]; }
 int ProgressBar() { return S().progressBar; }

@@ -47,6 +47,7 @@ void CloseLogWindow();  // the title-bar close button: hides it
 
 // ---- Progress window ---------------------------------------------------------------------------
 bool ProgressVisible();
+bool RunFailedShown();  // since the last hiding of the window
 std::string ProgressCaption();
 std::string ProgressValue(ui::ProgressValue value);
 int ProgressBar();

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 namespace winui {
 
 template <typename Traits>
@@ -70,6 +72,56 @@ using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = Unique<GdiObjectTraits<HBITMAP>>;
 using UniqueMemoryDc = Unique<MemoryDcTraits>;
 using UniqueMenu = Unique<MenuTraits>;
+
+// One reference to a COM object, released once.
+template <typename Interface>
+class UniqueCom {
+ public:
+  UniqueCom() = default;
+  UniqueCom(UniqueCom&& other) noexcept : object_(other.object_) { other.object_ = nullptr; }
+  UniqueCom& operator=(UniqueCom&& other) noexcept {
+    if (this != &other) {
+      reset();
+      object_ = other.object_;
+      other.object_ = nullptr;
+    }
+    return *this;
+  }
+  UniqueCom(const UniqueCom&) = delete;
+  UniqueCom& operator=(const UniqueCom&) = delete;
+  ~UniqueCom() { reset(); }
+
+  Interface* get() const { return object_; }
+  Interface* operator->() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  // For the creating call, which fills it in; what was held is released first.
+  void** put() {
+    reset();
+    return reinterpret_cast<void**>(&object_);
+  }
+  void reset() {
+    if (object_) object_->Release();
+    object_ = nullptr;
+  }
+
+ private:
+  Interface* object_ = nullptr;
+};
+
+// COM on this thread, for as long as the scope lasts (CoInitializeEx / CoUninitialize).
+class ComApartment {
+ public:
+  ComApartment() : started_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComApartment() {
+    if (started_) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  bool started() const { return started_; }
+
+ private:
+  bool started_;
+};
 
 // BeginPaint / EndPaint for one WM_PAINT.
 class PaintScope {

@@ -10,6 +10,7 @@
 #include "ui/win32/control_ids.h"
 #include "ui/win32/controls.h"
 #include "ui/win32/framework.h"
+#include "ui/win32/taskbar.h"
 #include "ui/win32/text.h"
 
 namespace winui {
@@ -48,6 +49,7 @@ class ProgressForm {
   PercentBar& bar() { return bar_; }
   CheckBox& formatBox() { return formatBox_; }
   CheckBox& shutdownBox() { return shutdownBox_; }
+  TaskbarProgress& taskbar() { return taskbar_; }
 
  private:
   void CreateLabels();
@@ -62,6 +64,7 @@ class ProgressForm {
   CheckBox shutdownBox_;
   Button cancel_;
   Tooltip hints_;
+  TaskbarProgress taskbar_;
   int dpi_ = kDesignDpi;
 };
 
@@ -96,6 +99,7 @@ void ProgressForm::Create() {
                  Scaled({kMargin + kBarWidth - cancelWidth, 73, cancelWidth, 25}, dpi));
   hints_.Create(frame());
   hints_.AddHint(bar_.hwnd(), "Current pass");
+  taskbar_.Attach(frame());
 }
 
 int RowWidth(HFONT font, int captionGap) {
@@ -145,6 +149,7 @@ void ProgressForm::OnDpiChanged(int dpi, const RECT& suggested) {
 }
 
 LRESULT ProgressForm::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (taskbar_.OnMessage(message)) return 0;
   switch (message) {
     case WM_DPICHANGED:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -186,7 +191,12 @@ void SetProgressCaption(const std::string& text) {
 }
 
 void SetProgressValue(ProgressValue value, const std::string& text) { winui::Form().Value(value).SetText(text); }
-void SetProgressBar(int position) { winui::Form().bar().SetPosition(position); }
+void SetProgressBar(int position) {
+  winui::Form().bar().SetPosition(position);
+  winui::Form().taskbar().SetPosition(position);
+}
+
+void ShowRunFailed() { winui::Form().taskbar().ShowFailed(); }
 bool FormatBoxChecked() { return winui::Form().formatBox().Checked(); }
 
 void SetFormatBox(bool checked, bool enabled) {
@@ -204,6 +214,10 @@ void ShowProgressWindow() {
   if (!IsWindowVisible(frame)) ShowWindow(frame, SW_SHOWNORMAL);
 }
 
-void HideProgressWindow() { ShowWindow(winui::Form().frame(), SW_HIDE); }
+void HideProgressWindow() {
+  // Nothing of the run stays on the taskbar.
+  winui::Form().taskbar().Clear();
+  ShowWindow(winui::Form().frame(), SW_HIDE);
+}
 
 }  // namespace ui
