@@ -21,7 +21,9 @@ std::size_t BackingStore::Write(std::uint64_t offset, const void* in, std::size_
   if (offset >= size_) return 0;
   const std::uint64_t room = size_ - offset;
   if (bytes > room) bytes = static_cast<std::size_t>(room);
-  return bytes == 0 ? 0 : WriteInside(offset, in, bytes);
+  const std::size_t put = bytes == 0 ? 0 : WriteInside(offset, in, bytes);
+  written_ += put;
+  return put;
 }
 
 namespace {

@@ -18,6 +18,7 @@ std::size_t Record(Op op, const std::string& path, std::uint64_t offset, std::ui
 
 bool FaultInjected(std::size_t record) {
   State& state = TheState();
+  if (state.poweredOff) return true;
   if (!state.faultHook || record >= state.calls.size()) return false;
   // The hook gets a copy: it may look at or clear the log without pulling the call away.
   const Call call = state.calls[record];

@@ -139,6 +139,24 @@ Machine DemoMachine(const std::string& imageFolder) {
 
 namespace platform {
 
+namespace {
+
+// DUNMERE_POWER_CUT=<n>: the power fails at the program's n-th device write and the process
+// ends there, leaving on the images only what reached their media.
+void PlanPowerCut() {
+  const char* text = std::getenv("DUNMERE_POWER_CUT");
+  if (text == nullptr || *text == '\0') return;
+  char* end = nullptr;
+  const unsigned long long n = std::strtoull(text, &end, 10);
+  if (*end != '\0' || n == 0) {
+    std::fprintf(stderr, "dunmere-sim: DUNMERE_POWER_CUT must be a write number from 1, not \"%s\"\n", text);
+    return;
+  }
+  sim::CutPowerAtWrite(n, true);
+}
+
+}  // namespace
+
 void Initialise(const std::string& executablePath) {
   std::string windowsPath;
   std::string hostFolder;
@@ -149,6 +167,7 @@ void Initialise(const std::string& executablePath) {
   if (described != nullptr && *described != '\0') {
     if (sim::LoadDescribed(described, windowsPath, hostFolder, &problem)) {
       sim::TellTableProblems();
+      PlanPowerCut();
       return;
     }
     // Said before the demo appears, so nobody takes its volumes for the described ones.
@@ -165,6 +184,7 @@ void Initialise(const std::string& executablePath) {
     problem += (problem.empty() ? "" : "; ") + std::string("the demo machine: ") + demoProblem;
   }
   sim::detail::TheState().loadProblem = problem;
+  PlanPowerCut();
   // The demo has no console of its own; Wine and a console parent still show standard error.
   if (!problem.empty()) std::fprintf(stderr, "dunmere-sim: %s\n", problem.c_str());
   sim::TellTableProblems();

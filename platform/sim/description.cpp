@@ -162,7 +162,7 @@ bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* 
   if (!value.is_object()) return Fail(problem, where, "expected an object { ... }");
   if (!OnlyKnownFields(value, where,
                        {"number", "size", "image", "openable", "geometryFails",
-                        "geometryExFails", "bytesPerSector"},
+                        "geometryExFails", "bytesPerSector", "writeCache", "cacheSeed"},
                        problem)) {
     return false;
   }
@@ -174,7 +174,9 @@ bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* 
          ReadBool(value, where, "openable", &disk->openable, problem) &&
          ReadBool(value, where, "geometryFails", &disk->geometryFails, problem) &&
          ReadBool(value, where, "geometryExFails", &disk->geometryExFails, problem) &&
-         ReadNumber(value, where, "bytesPerSector", 512, 4096, &disk->bytesPerSector, problem);
+         ReadNumber(value, where, "bytesPerSector", 512, 4096, &disk->bytesPerSector, problem) &&
+         ReadBytes(value, where, "writeCache", &disk->writeCache, problem) &&
+         ReadNumber(value, where, "cacheSeed", 0, 4294967295LL, &disk->cacheSeed, problem);
 }
 
 bool ReadVolume(const Json& value, const std::string& where, Volume* volume, Problem* problem) {
@@ -226,7 +228,8 @@ bool ReadMachine(const Json& root, Machine* machine, Problem* problem) {
   return OnlyKnownFields(root, "machine",
                          {"platformId", "windowsDirectory", "executablePath", "hostFolder",
                           "realClock", "performanceCounter", "sectorLibrary", "formatCommand",
-                          "formatPolls", "formatDialogResult", "writeDelayMs", "disks", "volumes"},
+                          "formatPolls", "formatDialogResult", "writeDelayMs", "fileSystemBounds",
+                          "disks", "volumes"},
                          problem) &&
          ReadNumber(root, top, "platformId", 0, kUint32Max, &machine->platformId, problem) &&
          ReadString(root, top, "windowsDirectory", &machine->windowsDirectory, problem) &&
@@ -240,6 +243,7 @@ bool ReadMachine(const Json& root, Machine* machine, Problem* problem) {
          ReadNumber(root, top, "formatDialogResult", -kIntMax - 1, kIntMax,
                     &machine->formatDialogResult, problem) &&
          ReadNumber(root, top, "writeDelayMs", 0, 60000, &machine->writeDelayMs, problem) &&
+         ReadBool(root, top, "fileSystemBounds", &machine->fileSystemBounds, problem) &&
          ReadList(root, "disks", &machine->disks, ReadDisk, problem) &&
          ReadList(root, "volumes", &machine->volumes, ReadVolume, problem);
 }

@@ -95,7 +95,24 @@ void DelayWrite(std::size_t bytes) {
   std::this_thread::sleep_for(std::chrono::microseconds(micros));
 }
 
+// A handle of a volume whose file system is mounted when it is opened stops where the file
+// system ends, as NTFS stops it, until the extended-DASD control is sent on it.
+std::uint64_t FileSystemLimit(const DeviceId& id) {
+  if (id.isDisk || !TheState().machine.fileSystemBounds) return UINT64_MAX;
+  const Volume* volume = FindVolume(id.letter);
+  BootInfo info;
+  if (volume == nullptr || !MountedFileSystem(*volume, &info)) return UINT64_MAX;
+  if (info.fileSystemSize == 0 || info.fileSystemSize >= volume->length) return UINT64_MAX;
+  return info.fileSystemSize;
+}
+
+std::size_t WithinLimit(const HandleState& handle, std::size_t bytes) {
+  if (handle.position >= handle.limit) return 0;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, handle.limit - handle.position));
+}
+
 std::size_t AllowedBytes(const HandleState& handle, std::size_t bytes) {
+  bytes = WithinLimit(handle, bytes);
   const std::uint64_t block = handle.position / kMiB;
   for (const WriteFault& fault : TheState().writeFaults) {
     if (SameDevice(fault.device, handle.device) && block >= fault.firstBlock &&
@@ -127,6 +144,7 @@ Device OpenDevice(const std::string& path, Access access) {
   open.path = path;
   open.device = id;
   open.access = access;
+  open.limit = FileSystemLimit(id);
   return Device(handle);
 }
 
@@ -184,7 +202,7 @@ std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes
     AnswerTransfer(record, bytes, 0);
     return 0;
   }
-  const std::size_t got = ReadRegion(region, handle->position, buffer, bytes);
+  const std::size_t got = ReadRegion(region, handle->position, buffer, WithinLimit(*handle, bytes));
   handle->position += got;
   AnswerTransfer(record, bytes, got);
   return static_cast<std::uint32_t>(got);
@@ -195,17 +213,40 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
   const std::size_t record =
       Record(Op::Write, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
   Region region;
-  if (FaultInjected(record) || handle == nullptr || handle->access != Access::ReadWrite ||
-      !DeviceRegion(handle->device, &region)) {
+  if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
+      handle->access != Access::ReadWrite || !DeviceRegion(handle->device, &region)) {
     AnswerTransfer(record, bytes, 0);
     return 0;
   }
   const std::size_t put =
-      WriteRegion(region, handle->position, buffer, AllowedBytes(*handle, bytes));
+      WriteRegionCached(region, handle->position, buffer, AllowedBytes(*handle, bytes));
   handle->position += put;
   DelayWrite(put);
   AnswerTransfer(record, bytes, put);
   return static_cast<std::uint32_t>(put);
+}
+
+// FlushFileBuffers needs a handle opened for writing; it empties the cache of the whole disk
+// behind the handle, as the disk's flush command does.
+bool FlushDevice(const Device& device) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Flush, device, &record);
+  if (handle == nullptr) return false;
+  Region region;
+  if (handle->access != Access::ReadWrite || !DeviceRegion(handle->device, &region)) {
+    return Finish(record, false);
+  }
+  return Finish(record, region.cache == nullptr || region.cache->Flush(*region.store));
+}
+
+// A file-system control: a disk handle has no file system to take it.
+bool ControlAllowExtendedDasd(const Device& device) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::ExtendedDasd, device, &record);
+  if (handle == nullptr) return false;
+  if (handle->device.isDisk) return Finish(record, false);
+  handle->limit = UINT64_MAX;
+  return Finish(record, true);
 }
 
 bool ControlLockVolume(const Device& device) {

@@ -88,6 +88,8 @@ bool DeviceRegion(const DeviceId& id, Region* region) {
   auto store = state.stores.find(diskNumber);
   if (store == state.stores.end()) return false;
   region->store = store->second.get();
+  auto cache = state.caches.find(diskNumber);
+  region->cache = cache == state.caches.end() ? nullptr : cache->second.get();
   region->offset = offset;
   region->length = id.isDisk ? store->second->size() : length;
   return true;
@@ -98,7 +100,9 @@ std::size_t ReadRegion(const Region& region, std::uint64_t position, void* out,
   if (position >= region.length) return 0;
   const std::uint64_t room = region.length - position;
   if (bytes > room) bytes = static_cast<std::size_t>(room);
-  return region.store->Read(region.offset + position, out, bytes);
+  const std::size_t got = region.store->Read(region.offset + position, out, bytes);
+  if (region.cache != nullptr) region.cache->Overlay(region.offset + position, out, got);
+  return got;
 }
 
 std::size_t WriteRegion(const Region& region, std::uint64_t position, const void* in,
@@ -106,7 +110,20 @@ std::size_t WriteRegion(const Region& region, std::uint64_t position, const void
   if (position >= region.length) return 0;
   const std::uint64_t room = region.length - position;
   if (bytes > room) bytes = static_cast<std::size_t>(room);
-  return region.store->Write(region.offset + position, in, bytes);
+  const std::size_t put = region.store->Write(region.offset + position, in, bytes);
+  if (region.cache != nullptr) region.cache->Patch(region.offset + position, in, put);
+  return put;
+}
+
+std::size_t WriteRegionCached(const Region& region, std::uint64_t position, const void* in,
+                              std::size_t bytes) {
+  if (region.cache == nullptr) return WriteRegion(region, position, in, bytes);
+  if (position >= region.length) return 0;
+  const std::uint64_t at = region.offset + position;
+  if (at >= region.store->size()) return 0;
+  bytes = static_cast<std::size_t>(std::min<std::uint64_t>(
+      {bytes, region.length - position, region.store->size() - at}));
+  return region.cache->Write(*region.store, at, in, bytes);
 }
 
 }  // namespace sim::detail
@@ -134,7 +151,11 @@ Volume VolumeOn(char letter, int disk, std::uint64_t offset, std::uint64_t lengt
   return volume;
 }
 
-bool Load(const Machine& description, std::string* error) {
+namespace {
+
+// Loads the machine; memory disks found in `kept` with the same size keep those media.
+bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<BackingStore>> kept,
+                 std::string* error) {
   std::string problem;
   if (!CheckMachine(description, &problem)) {
     if (error != nullptr) *error = problem;
@@ -148,7 +169,11 @@ bool Load(const Machine& description, std::string* error) {
   std::set<int> newDisks;
   for (const Disk& disk : machine.disks) {
     bool created = true;
-    if (disk.image.empty()) {
+    auto old = kept.find(disk.number);
+    if (disk.image.empty() && old != kept.end() && old->second && old->second->size() == disk.size) {
+      stores[disk.number] = std::move(old->second);
+      created = false;
+    } else if (disk.image.empty()) {
       stores[disk.number] = MakeMemoryStore(disk.size);
     } else {
       stores[disk.number] = OpenImageStore(disk.image, disk.size, &created, &problem);
@@ -164,6 +189,11 @@ bool Load(const Machine& description, std::string* error) {
   state = State{};
   state.machine = std::move(machine);
   state.stores = std::move(stores);
+  for (const Disk& disk : state.machine.disks) {
+    if (disk.writeCache > 0) {
+      state.caches[disk.number] = std::make_unique<WriteCache>(disk.writeCache, disk.cacheSeed);
+    }
+  }
   // A new disk gets its table first, so that its volumes are mounted for their boot sectors.
   for (const Disk& disk : state.machine.disks) {
     if (newDisks.count(disk.number) == 0 || !DiskHasTable(state.machine, disk)) continue;
@@ -185,6 +215,18 @@ bool Load(const Machine& description, std::string* error) {
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool Load(const Machine& description, std::string* error) { return LoadKeeping(description, {}, error); }
+
+bool Restart(const Machine& description, std::string* error) {
+  // What never left the caches is lost, as it is when the power goes.
+  for (auto& cache : TheState().caches) cache.second->Drop();
+  std::map<int, std::unique_ptr<BackingStore>> kept;
+  for (auto& store : TheState().stores) kept[store.first] = std::move(store.second);
+  return LoadKeeping(description, std::move(kept), error);
 }
 
 const Machine& CurrentMachine() { return TheState().machine; }

@@ -28,6 +28,10 @@ struct Disk {
   bool geometryFails = false;    // IOCTL_DISK_GET_DRIVE_GEOMETRY fails
   bool geometryExFails = false;  // IOCTL_DISK_GET_DRIVE_GEOMETRY_EX fails
   std::uint32_t bytesPerSector = 512;
+  // Bytes of volatile write cache: a write is readable at once but reaches the media only when
+  // the disk is flushed or the cache evicts it. 0: every write reaches the media at once.
+  std::uint64_t writeCache = 0;
+  std::uint32_t cacheSeed = 1;  // the order in which a full cache evicts
 };
 
 struct Volume {
@@ -59,6 +63,9 @@ struct Machine {
   int formatPolls = 1;          // volume reports a size again after this many polls; <0: never
   int formatDialogResult = 0;   // SHFormatDrive's answer
   std::uint32_t writeDelayMs = 0;  // real milliseconds each 1 MiB written takes (demo pacing)
+  // Handles of a mounted volume stop at the end of its file system (fileSystemSize), as NTFS
+  // bounds them, unless the extended-DASD control was sent on the handle.
+  bool fileSystemBounds = false;
   std::vector<Disk> disks;
   std::vector<Volume> volumes;
 };
@@ -109,6 +116,7 @@ enum class Op {
   ShellFormat, PlaySound, PowerOff, SectorLibrary, ErrorMode, WriteFile, ReadFile, RemoveFile,
   ShutdownPrivilege,  // EnableShutdownPrivilege
   HoldAwake, ReleaseAwake,  // SetThreadExecutionState
+  Flush, ExtendedDasd,
 };
 struct Call {
   Op op;
@@ -135,6 +143,23 @@ void SetFaultHook(std::function<bool(const Call&)> hook);
 void FailWrites(const std::string& path, std::uint64_t firstBlock, std::uint64_t count,
                 std::uint32_t transferred = 0);
 void ClearFaults();
+
+// ---- Power ---------------------------------------------------------------------------------
+// dunmere-sim.exe ends with this code when DUNMERE_POWER_CUT cuts the power.
+inline constexpr int kPowerCutExitCode = 75;
+// The power fails now: every write still in a disk's cache is lost, and every call fails until
+// a machine is loaded or restarted.
+void CutPower();
+// The power fails at the n-th device write from now (1: the next one), which is not carried
+// out. With endProcess the process then ends at once with kPowerCutExitCode. 0: never.
+void CutPowerAtWrite(std::uint64_t n, bool endProcess = false);
+bool PoweredOff();
+// The machine switched on again: loads the description as Load does, but a memory disk of the
+// same number and size keeps its media (what was flushed or evicted before the power went).
+bool Restart(const Machine& machine, std::string* error);
+// Bytes that reached the media of the disk since they were created or opened (a restart keeps
+// counting).
+std::uint64_t MediaBytesWritten(int disk);
 
 // ---- Clock ---------------------------------------------------------------------------------
 void SetClock(int hour, int minute, int second, int milliseconds = 0);

@@ -31,6 +31,7 @@ class BackingStore {
   BackingStore& operator=(const BackingStore&) = delete;
 
   std::uint64_t size() const { return size_; }
+  std::uint64_t written() const { return written_; }  // bytes written since it was opened
   std::size_t Read(std::uint64_t offset, void* out, std::size_t bytes);
   std::size_t Write(std::uint64_t offset, const void* in, std::size_t bytes);
 
@@ -41,9 +42,42 @@ class BackingStore {
 
  private:
   std::uint64_t size_;
+  std::uint64_t written_ = 0;
 };
 
 std::unique_ptr<BackingStore> MakeMemoryStore(std::uint64_t size);
+
+// A disk's volatile write cache, in lines of kCacheLine bytes of the disk. A line holds the
+// whole line as the program sees it; the media gets it at a flush or when it is evicted.
+inline constexpr std::size_t kCacheLine = 4096;
+class WriteCache {
+ public:
+  WriteCache(std::uint64_t capacityBytes, std::uint32_t seed);
+  // Into the cache, evicting lines at random while it holds more than its capacity.
+  std::size_t Write(BackingStore& store, std::uint64_t offset, const void* in, std::size_t bytes);
+  // Lays the cached lines over bytes read from the media.
+  void Overlay(std::uint64_t offset, void* out, std::size_t bytes) const;
+  // Keeps cached lines in step with a write that went to the media directly.
+  void Patch(std::uint64_t offset, const void* in, std::size_t bytes);
+  bool Flush(BackingStore& store);
+  void Drop() {
+    lines_.clear();
+    where_.clear();
+  }
+
+ private:
+  struct Line {
+    std::uint64_t index;
+    std::vector<std::uint8_t> bytes;
+  };
+  Line& LineOf(BackingStore& store, std::uint64_t index);
+  void Evict(BackingStore& store, std::size_t at);
+
+  std::size_t capacityLines_;
+  std::uint64_t rng_;
+  std::vector<Line> lines_;
+  std::map<std::uint64_t, std::size_t> where_;  // line index: its place in lines_
+};
 // Opens the image file, creating it sparse when it is missing (*created says so) and growing a
 // shorter one to size. Null and a message in *error when the file cannot be used.
 std::unique_ptr<BackingStore> OpenImageStore(const std::string& path, std::uint64_t size,
@@ -64,19 +98,25 @@ bool ParseDevicePath(const std::string& path, DeviceId* id);
 // The bytes a device covers: [offset, offset + length) of its disk's store.
 struct Region {
   BackingStore* store = nullptr;
+  WriteCache* cache = nullptr;  // null: writes reach the media at once
   std::uint64_t offset = 0;
   std::uint64_t length = 0;
 };
 bool DeviceRegion(const DeviceId& id, Region* region);  // false when it has no backing store
 std::size_t ReadRegion(const Region& region, std::uint64_t position, void* out, std::size_t bytes);
+// Straight to the media (a format, a test's own bytes); the cache stays in step.
 std::size_t WriteRegion(const Region& region, std::uint64_t position, const void* in,
                         std::size_t bytes);
+// A write of the program: through the disk's cache when it has one.
+std::size_t WriteRegionCached(const Region& region, std::uint64_t position, const void* in,
+                              std::size_t bytes);
 
 struct HandleState {
   std::string path;  // as the program passed it to OpenDevice
   DeviceId device;
   platform::Access access = platform::Access::QueryOnly;
   std::uint64_t position = 0;
+  std::uint64_t limit = UINT64_MAX;  // transfers stop here: the end of a mounted file system
 };
 
 const Disk* FindDisk(int number);
@@ -160,6 +200,10 @@ struct State {
   std::vector<Volume> volumes;  // mounted now; FindVolume's answers
   std::map<int, std::string> tableProblems;  // by disk number: why volumes are missing
   std::map<int, std::unique_ptr<BackingStore>> stores;  // by disk number
+  std::map<int, std::unique_ptr<WriteCache>> caches;     // by disk number, disks with a cache
+  bool poweredOff = false;
+  std::uint64_t powerCutAtWrite = 0;  // counted down by every device write; 0: no cut planned
+  bool powerCutEndsProcess = false;
   std::map<platform::NativeHandle, HandleState> handles;
   platform::NativeHandle nextHandle = 1;
   std::map<char, platform::NativeHandle> volumeLocks;  // letter: the handle that locked it
@@ -184,7 +228,10 @@ State& TheState();
 // write its answer into the record once it knows it.
 std::size_t Record(Op op, const std::string& path, std::uint64_t offset = 0,
                    std::uint64_t bytes = 0);
+// True when the power is off (every call fails then) or the test's hook fails the call.
 bool FaultInjected(std::size_t record);
+// Counts a device write towards a planned power cut; true when the power went at this one.
+bool PowerFailsAtThisWrite();
 void Answer(std::size_t record, bool ok);
 void AnswerTransfer(std::size_t record, std::uint64_t asked, std::uint64_t transferred);
 
