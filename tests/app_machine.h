@@ -39,12 +39,14 @@ class AppTest : public inventory_test::MachineTest {
     const char* made = mkdtemp(pattern);
     ASSERT_NE(made, nullptr);
     hostFolder_ = made;
-
-    LogAnchor = AnchorPoint{};
-    CancelRequested = false;
-    for (unsigned char& entry : LastDriveChecks) entry = 0;
-    for (unsigned char& entry : LastDiskChecks) entry = 0;
+    ResetProgramState();
     machine_ = DefaultMachine();
+  }
+
+  // Every window, table and flag as a freshly started process has them.
+  void FreshProcess() {
+    MachineTest::SetUp();
+    ResetProgramState();
   }
 
   void TearDown() override {
@@ -77,6 +79,13 @@ class AppTest : public inventory_test::MachineTest {
     RefreshDriveList();
     RefreshDiskList();
     sim::ClearCalls();
+  }
+
+  static void ResetProgramState() {
+    LogAnchor = AnchorPoint{};
+    CancelRequested = false;
+    for (unsigned char& entry : LastDriveChecks) entry = 0;
+    for (unsigned char& entry : LastDiskChecks) entry = 0;
   }
 
   std::string HostPath(const std::string& name) const { return hostFolder_ + "/" + name; }

@@ -382,15 +382,6 @@ class CrashRecoveryTest : public app_test::AppTest {
     ASSERT_TRUE(sim::Load(inventory_test::EmptyMachine(), &error)) << error;
   }
 
-  // Every window, table and flag as a freshly started process has them.
-  void FreshProcess() {
-    MachineTest::SetUp();
-    LogAnchor = AnchorPoint{};
-    CancelRequested = false;
-    for (unsigned char& entry : LastDriveChecks) entry = 0;
-    for (unsigned char& entry : LastDiskChecks) entry = 0;
-  }
-
   // The program started on this machine, main window up. Empty when it went as expected.
   std::string StartProgram(const sim::Machine& machine) {
     FreshProcess();

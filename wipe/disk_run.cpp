@@ -32,6 +32,8 @@ std::uint64_t DiskLength(const platform::Device& disk, const DiskRecord& record)
   return record.Capacity;
 }
 
+// The run writes through the disk handle, which no file system bounds, so it sends no
+// extended-DASD control; the disk's volumes are locked or dismounted and never written through.
 // The disk handle is closed before the volumes are let go, and the platform re-reads the
 // layout only after both.
 void ReleaseDisk(platform::Device* disk, std::int32_t diskNumber) {
@@ -59,7 +61,10 @@ bool SizeDiskTarget(const platform::Device& disk, std::int32_t diskNumber, bool 
   return true;
 }
 
-bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, const RunReport& report) {
+bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, RunReport report) {
+  if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(*disk)) {
+    report.outcome = RunOutcome::Failed;
+  }
   switch (report.outcome) {
     case RunOutcome::Cancelled:
       // The record stays at byte 0 of the disk, so the wipe can be resumed.
@@ -76,7 +81,6 @@ bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, const RunRep
     case RunOutcome::Succeeded:
       break;
   }
-  RemoveBreakpoint(*disk);
   ReleaseDisk(disk, diskNumber);
   LogMessage(SuccessLine("Disk " + std::to_string(diskNumber), report.unwrittenBytes));
   LogMessage("You can partition and format the disk in Control panel->");

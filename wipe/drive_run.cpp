@@ -32,16 +32,32 @@ std::uint64_t WholeVolumeLength(const DriveRecord& record) {
   return record.Capacity;
 }
 
-WipeTarget DriveTarget(const std::string& volumeName, bool resume, DriveRecord* record) {
-  WipeTarget target{&LockedVolumeHandle, "  Wiping drive " + volumeName, &record->CapacityText, 0, 0};
-  if (resume) {
-    target.blockCount = ResumePoint.BlockCount;
-    target.tailBytes = ResumePoint.TailBytes;
-    std::memcpy(record->CapacityText, ResumePoint.CapacityText, sizeof record->CapacityText);
-  } else {
-    SplitIntoBlocks(WholeVolumeLength(*record), &target.blockCount, &target.tailBytes);
+// NTFS stops a volume handle at the end of its file system, which ends before the volume
+// does; the run writes the volume's whole length through this handle. Without the control the
+// length still decides what is written, and the end of the volume may fail as a short write.
+void AllowWholeVolume(const std::string& volumeName) {
+  if (!platform::ControlAllowExtendedDasd(LockedVolumeHandle)) {
+    LogMessage("Drive " + volumeName + " refused access past its file system; its last sectors may not be overwritten.");
   }
-  return target;
+}
+
+// N and T: the ResumePoint's in a resumed run; else the volume's length, which must be known.
+bool SizeDriveTarget(const std::string& volumeName, bool resume, DriveRecord* record, WipeTarget* target) {
+  if (resume) {
+    target->blockCount = ResumePoint.BlockCount;
+    target->tailBytes = ResumePoint.TailBytes;
+    std::memcpy(record->CapacityText, ResumePoint.CapacityText, sizeof record->CapacityText);
+    return true;
+  }
+  const std::uint64_t length = WholeVolumeLength(*record);
+  if (length == 0) {
+    // Writing nothing and calling it a success would leave the whole volume as it was.
+    UnlockVolume();
+    LogMessage("The size of drive " + volumeName + " could not be read, can not wipe.");
+    return false;
+  }
+  SplitIntoBlocks(length, &target->blockCount, &target->tailBytes);
+  return true;
 }
 
 void FormatAfterWipe(const std::string& volumeName, int methodId) {
@@ -50,7 +66,10 @@ void FormatAfterWipe(const std::string& volumeName, int methodId) {
   FormatDrive(volumeName, kFormatCommandLineMode);
 }
 
-bool FinishDriveRun(const std::string& volumeName, int methodId, const RunReport& report) {
+bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport report) {
+  if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(LockedVolumeHandle)) {
+    report.outcome = RunOutcome::Failed;
+  }
   switch (report.outcome) {
     case RunOutcome::Cancelled:
       // The record stays on the volume, so the wipe can be resumed.
@@ -67,7 +86,6 @@ bool FinishDriveRun(const std::string& volumeName, int methodId, const RunReport
     case RunOutcome::Succeeded:
       break;
   }
-  RemoveBreakpoint(LockedVolumeHandle);
   UnlockVolume();
   LogMessage(SuccessLine("Drive " + volumeName, report.unwrittenBytes));
   FormatAfterWipe(volumeName, methodId);
@@ -89,7 +107,9 @@ bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId) {
     return false;
   }
   if (!LockVolume(volumeName)) return false;
-  const WipeTarget target = DriveTarget(volumeName, resume, record);
+  AllowWholeVolume(volumeName);
+  WipeTarget target{&LockedVolumeHandle, "  Wiping drive " + volumeName, &record->CapacityText, 0, 0};
+  if (!SizeDriveTarget(volumeName, resume, record, &target)) return false;
   const RunReport report = WritePasses(*method, target, StartOfRun(resume, *method), buffer.get());
   buffer.reset();
   return FinishDriveRun(volumeName, methodId, report);

@@ -10,6 +10,7 @@
 #include "devices/text_field.h"
 #include "resume/breakpoint.h"
 #include "ui/ui.h"
+#include "wipe/block_writer.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/progress.h"
 
@@ -27,6 +28,18 @@ struct WriteFailures {
   std::uint32_t tailShortfall = 0;        // largest unwritten part of a tail
 
   bool Exceeded() const { return consecutive > kMaxConsecutiveFailures; }
+  // A block not written whole is skipped, not retried.
+  void Count(const std::vector<BlockCompletion>& done) {
+    for (const BlockCompletion& completion : done) {
+      if (completion.whole) {
+        consecutive = 0;
+        continue;
+      }
+      LogMessage("Write disk I/O error!");
+      ++consecutive;
+      passBlocks.push_back(completion.block);
+    }
+  }
   void Abort() { consecutive = kMaxConsecutiveFailures + 1; }
   void EndPass() {
     std::vector<std::uint32_t> merged;
@@ -46,6 +59,7 @@ struct RunInputs {
   const WipeTarget& target;
   const RunStart& start;
   std::uint8_t* buffer;
+  BlockWriter& writer;
 };
 
 // Checkpoints of one pass: interval I and counter j.
@@ -66,13 +80,29 @@ bool SaveAt(const RunInputs& run, int pass, std::uint32_t block) {
                         *run.target.capacityText, run.buffer[0]);
 }
 
+// Completes the writes in flight and puts them on the media.
+bool CompleteAndFlush(const RunInputs& run, WriteFailures* failures) {
+  std::vector<BlockCompletion> done;
+  run.writer.CompleteAll(&done);
+  failures->Count(done);
+  return run.writer.Flush();
+}
+
+// A record vouches for every block below its StartBlock, so those blocks are on the media
+// before it, and the record itself before the run goes on. False when the save could not
+// restore the position or a flush failed.
+bool SaveDurably(const RunInputs& run, int pass, std::uint32_t block, WriteFailures* failures) {
+  return CompleteAndFlush(run, failures) && SaveAt(run, pass, block) && run.writer.Flush();
+}
+
 // Before block 1 and before every block at a multiple of I from the pass's first block, never
-// before block 0. False when the record's save could not restore the position.
-bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpoints* checkpoints) {
+// before block 0. False when the run cannot go on.
+bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpoints* checkpoints,
+                    WriteFailures* failures) {
   if (!ResumableChecked()) return true;
   if (checkpoints->counter == checkpoints->interval) checkpoints->counter = 0;
   bool saved = true;
-  if (block != 0 && (block == 1 || checkpoints->counter == 0)) saved = SaveAt(run, pass, block);
+  if (block != 0 && (block == 1 || checkpoints->counter == 0)) saved = SaveDurably(run, pass, block, failures);
   ++checkpoints->counter;
   return saved;
 }
@@ -95,23 +125,27 @@ void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint3
   }
 }
 
-// A block that is not written whole is skipped, not retried.
-void WriteBlock(const RunInputs& run, std::uint32_t block, WriteFailures* failures) {
-  const platform::Device& device = *run.target.device;
-  if (platform::WriteDevice(device, run.buffer, kBlockSize) == kBlockSize) {
-    failures->consecutive = 0;
-    return;
-  }
-  LogMessage("Write disk I/O error!");
-  ++failures->consecutive;
-  failures->passBlocks.push_back(block);
-  platform::SetPosition(device, kBlockSize, platform::Origin::Current);
+void LogFatalPosition(WriteFailures* failures) {
+  LogMessage("Fatal error, INVALID_SET_FILE_POINTER.");
+  failures->Abort();
+}
+
+// False when the run has to stop: the next block could not be placed.
+bool WriteBlock(const RunInputs& run, std::uint32_t block, WriteFailures* failures) {
+  std::vector<BlockCompletion> done;
+  const bool placed = run.writer.WriteBlock(block, run.buffer, &done);
+  failures->Count(done);
+  if (!placed) LogFatalPosition(failures);
+  return placed;
 }
 
 void WriteTail(const RunInputs& run, WriteFailures* failures) {
+  std::vector<BlockCompletion> done;
+  run.writer.CompleteAll(&done);
+  failures->Count(done);
   const std::uint32_t tail = run.target.tailBytes;
   if (tail == 0 || tail >= kBlockSize) return;
-  const std::uint32_t written = platform::WriteDevice(*run.target.device, run.buffer, tail);
+  const std::uint32_t written = run.writer.WriteTail(run.buffer, tail);
   if (written >= tail) return;
   LogMessage("Write disk I/O error !");
   failures->tailShortfall = std::max(failures->tailShortfall, tail - written);
@@ -126,19 +160,19 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
   Checkpoints checkpoints{CheckpointInterval(run.target.blockCount)};
   int randomCounter = 0;
   for (std::uint32_t block = firstBlock; block < run.target.blockCount; ++block) {
-    if (!TakeCheckpoint(run, pass, block, &checkpoints)) {
+    if (!TakeCheckpoint(run, pass, block, &checkpoints, failures)) {
       failures->Abort();
       return PassEnd::Stopped;
     }
     if (CancelRequested) {
-      if (ResumableChecked()) SaveAt(run, pass, block);
+      if (ResumableChecked()) SaveDurably(run, pass, block, failures);
       return PassEnd::Stopped;
     }
     if (failures->Exceeded()) return PassEnd::Stopped;
     ui::ProcessMessages();
     if (randomData) AdvanceRandomData(&randomCounter, run.buffer);
     ShowBlockProgress(run.target, block, firstBlock, passStart, speed);
-    WriteBlock(run, block, failures);
+    if (!WriteBlock(run, block, failures)) return PassEnd::Stopped;
     ui::ProcessMessages();
   }
   return PassEnd::Completed;
@@ -149,15 +183,17 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
   PreparePassBuffer(run.method, pass, resumedPass, run.start.fillByte, run.buffer);
   ui::SetProgressCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
   const std::uint32_t firstBlock = resumedPass ? run.start.startBlock : 0;
-  if (!platform::SetPosition(*run.target.device,
-                             static_cast<std::int64_t>(firstBlock) * kBlockSize,
-                             platform::Origin::Begin)) {
-    LogMessage("Fatal error, INVALID_SET_FILE_POINTER.");
-    failures->Abort();
+  if (!run.writer.StartAt(firstBlock)) {
+    LogFatalPosition(failures);
     return PassEnd::Stopped;
   }
   if (WriteBlocks(run, pass, firstBlock, speed, failures) == PassEnd::Stopped) return PassEnd::Stopped;
   WriteTail(run, failures);
+  // The next pass overwrites this one: it must be on the media first, not merged in a cache.
+  if (!run.writer.Flush()) {
+    failures->Abort();
+    return PassEnd::Stopped;
+  }
   failures->EndPass();
   // The pause lets the device settle between passes; it processes no events.
   if (run.method.passCount > 1) platform::SleepMs(kPassPauseMs);
@@ -178,12 +214,16 @@ RunStart StartOfRun(bool resume, const WipeMethod& method) {
 
 RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
                       std::uint8_t* buffer) {
-  const RunInputs run{method, target, start, buffer};
+  BlockWriter writer(*target.device);
+  const RunInputs run{method, target, start, buffer, writer};
   WriteFailures failures;
   std::uint32_t speed = 0;
   for (int pass = start.firstPass; pass < method.passCount; ++pass) {
     if (WritePass(run, pass, &speed, &failures) == PassEnd::Stopped) break;
   }
+  std::vector<BlockCompletion> done;
+  writer.CompleteAll(&done);
+  failures.Count(done);
   // A Cancel that arrives after the last block still makes the run cancelled.
   RunOutcome outcome = CancelRequested       ? RunOutcome::Cancelled
                        : failures.Exceeded() ? RunOutcome::Failed
@@ -206,6 +246,12 @@ std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes
   if (unwrittenBytes == 0) return subject + " wiped successfully.";
   const std::uint64_t mib = (unwrittenBytes + kBlockSize - 1) / kBlockSize;
   return subject + " wiped, but " + std::to_string(mib) + " MB could not be overwritten.";
+}
+
+bool RemoveBreakpointDurably(const platform::Device& device) {
+  if (!FlushToMedia(device)) return false;
+  RemoveBreakpoint(device);
+  return FlushToMedia(device);
 }
 
 void LogWipeAborted() {

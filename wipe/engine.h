@@ -44,5 +44,9 @@ void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32
 // "Drive E: wiped successfully." or, when something could not be written,
 // "Drive E: wiped, but 3 MB could not be overwritten." (MB rounded up).
 std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes);
+// The end of a successful run: what it wrote is on the media before the record goes, and the
+// removal is on the media before the run reports success. False (logged) when a flush failed:
+// the run then ends as failed.
+bool RemoveBreakpointDurably(const platform::Device& device);
 void LogWipeAborted();  // "Please check drive connections.", "Wipe aborted!"
 void RefreshBothLists();
