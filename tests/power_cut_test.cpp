@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -227,7 +228,8 @@ class PowerCutTest : public app_test::AppTest, public ::testing::WithParamInterf
     cutLogLines_ = SIZE_MAX;
     sim::SetFaultHook([this, cutAt](const sim::Call&) {
       if (sim::Calls().size() - 1 != cutAt) return false;
-      sim::CutPower();
+      ++cutsMade_;
+      sim::CutPower(true);
       cutLogLines_ = headless::LogTexts().size();
       return true;
     });
@@ -291,6 +293,7 @@ class PowerCutTest : public app_test::AppTest, public ::testing::WithParamInterf
   }
 
   std::size_t cutLogLines_ = SIZE_MAX;
+  unsigned long cutsMade_ = 0;
   std::vector<std::uint8_t> original_;
   std::vector<std::uint8_t> systemDisk_;
 };
@@ -354,6 +357,7 @@ TEST_P(PowerCutTest, ResumedOrRestartedUntilDoneLeavesNothingFormer) {
     ASSERT_TRUE(done) << "no run completed";
     ExpectOutsideUnchanged(place);
   }
+  std::printf("%s: %lu power cuts over %lu draws\n", CaseName(c).c_str(), cutsMade_, draws);
 }
 
 std::vector<CutCase> AllCutCases() {

@@ -148,10 +148,13 @@ void ClearFaults();
 // dunmere-sim.exe ends with this code when DUNMERE_POWER_CUT cuts the power.
 inline constexpr int kPowerCutExitCode = 75;
 // The power fails now: every write still in a disk's cache is lost, and every call fails until
-// a machine is loaded or restarted.
-void CutPower();
+// a machine is loaded or restarted. With writeBackSome the disk was writing its cache back when
+// the power went: each cached 4 KiB line reaches the media or not, in no order of the writes,
+// as the cache's seed draws.
+void CutPower(bool writeBackSome = false);
 // The power fails at the n-th device write from now (1: the next one), which is not carried
-// out. With endProcess the process then ends at once with kPowerCutExitCode. 0: never.
+// out, with some of the cache written back. With endProcess the process then ends at once with
+// kPowerCutExitCode. 0: never.
 void CutPowerAtWrite(std::uint64_t n, bool endProcess = false);
 bool PoweredOff();
 // The machine switched on again: loads the description as Load does, but a memory disk of the

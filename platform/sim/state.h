@@ -60,6 +60,9 @@ class WriteCache {
   // Keeps cached lines in step with a write that went to the media directly.
   void Patch(std::uint64_t offset, const void* in, std::size_t bytes);
   bool Flush(BackingStore& store);
+  // The power goes while the disk writes back: each line reaches the media or not, as the
+  // seed draws, and the cache is empty.
+  void WriteBackSome(BackingStore& store);
   void Drop() {
     lines_.clear();
     where_.clear();
@@ -71,6 +74,7 @@ class WriteCache {
     std::vector<std::uint8_t> bytes;
   };
   Line& LineOf(BackingStore& store, std::uint64_t index);
+  std::uint64_t Draw();
   void Evict(BackingStore& store, std::size_t at);
 
   std::size_t capacityLines_;

@@ -47,15 +47,25 @@ std::size_t WriteCache::Write(BackingStore& store, std::uint64_t offset, const v
     std::memcpy(line.bytes.data() + within, src + done, step);
     done += step;
   }
-  while (lines_.size() > capacityLines_) {
-    // splitmix64: any line may go first, in an order the seed repeats.
-    rng_ += 0x9E3779B97F4A7C15ULL;
-    std::uint64_t z = rng_;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    Evict(store, static_cast<std::size_t>((z ^ (z >> 31)) % lines_.size()));
-  }
+  // Any line may go first, in an order the seed repeats.
+  while (lines_.size() > capacityLines_) Evict(store, static_cast<std::size_t>(Draw() % lines_.size()));
   return done;
+}
+
+// splitmix64
+std::uint64_t WriteCache::Draw() {
+  rng_ += 0x9E3779B97F4A7C15ULL;
+  std::uint64_t z = rng_;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  return z ^ (z >> 31);
+}
+
+void WriteCache::WriteBackSome(BackingStore& store) {
+  for (const Line& line : lines_) {
+    if (Draw() & 1) store.Write(line.index * kCacheLine, line.bytes.data(), line.bytes.size());
+  }
+  Drop();
 }
 
 void WriteCache::Overlay(std::uint64_t offset, void* out, std::size_t bytes) const {
@@ -101,9 +111,15 @@ namespace sim {
 
 using namespace detail;
 
-void CutPower() {
+void CutPower(bool writeBackSome) {
   State& state = TheState();
-  for (auto& cache : state.caches) cache.second->Drop();
+  for (auto& cache : state.caches) {
+    if (writeBackSome) {
+      cache.second->WriteBackSome(*state.stores.at(cache.first));
+    } else {
+      cache.second->Drop();
+    }
+  }
   state.poweredOff = true;
   state.powerCutAtWrite = 0;
 }
@@ -129,7 +145,7 @@ namespace sim::detail {
 bool PowerFailsAtThisWrite() {
   State& state = TheState();
   if (state.powerCutAtWrite == 0 || --state.powerCutAtWrite != 0) return false;
-  CutPower();
+  CutPower(true);
   if (state.powerCutEndsProcess) std::_Exit(kPowerCutExitCode);
   return true;
 }
