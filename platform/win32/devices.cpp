@@ -117,6 +117,19 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
   return transferred;
 }
 
+// On a raw volume or disk handle this also makes the disk empty its own write cache; Wine maps
+// it to fsync of the file or block device behind the drive.
+bool FlushDevice(const Device& device) {
+  if (!Usable(device)) return false;
+  return FlushFileBuffers(ToHandle(device)) != 0;
+}
+
+// Sent with no buffers: the control only marks the handle, and the file system answers it for
+// that handle alone.
+bool ControlAllowExtendedDasd(const Device& device) {
+  return SendControl(device, FSCTL_ALLOW_EXTENDED_DASD_IO);
+}
+
 bool ControlLockVolume(const Device& device) { return SendControl(device, FSCTL_LOCK_VOLUME); }
 
 bool ControlDismountVolume(const Device& device) {

@@ -211,6 +211,30 @@ TEST_F(ImageDrive, TransfersAnswerWithTheBytesMoved) {
   EXPECT_EQ(platform::ReadDevice(device, buffer.data(), 4096), 0u);
 }
 
+// Wine 8 knows no extended-DASD control: it answers ERROR_NOT_SUPPORTED, on an image and on a
+// loop device alike, so every drive run under Wine goes on without it (Wine bounds neither by a
+// file system, so nothing is lost). The flush is answered.
+void ExpectFlushWithoutExtendedDasd(const Device& device) {
+  std::vector<std::uint8_t> sector(kSector);
+  ASSERT_EQ(platform::ReadDevice(device, sector.data(), kSector), kSector);
+  ASSERT_TRUE(platform::SetPosition(device, 0, Origin::Begin));
+  ASSERT_EQ(platform::WriteDevice(device, sector.data(), kSector), kSector);
+  EXPECT_TRUE(platform::FlushDevice(device));
+  SetLastError(NO_ERROR);
+  EXPECT_FALSE(platform::ControlAllowExtendedDasd(device));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+  // The handle still writes after the refused control.
+  ASSERT_TRUE(platform::SetPosition(device, 0, Origin::Begin));
+  EXPECT_EQ(platform::WriteDevice(device, sector.data(), kSector), kSector);
+  EXPECT_TRUE(platform::FlushDevice(device));
+}
+
+TEST_F(ImageDrive, FlushesButRefusesExtendedDasd) {
+  Device device = Open(Access::ReadWrite);
+  ASSERT_TRUE(device.valid());
+  ExpectFlushWithoutExtendedDasd(device);
+}
+
 // FSCTL_LOCK_VOLUME is honoured on an image; the dismount and the disk controls are not (Wine
 // knows no file system to dismount there and no disk driver behind it). Failed queries leave
 // what the caller passed untouched.
@@ -252,6 +276,8 @@ TEST(Devices, NothingIsSentThroughAnEmptyDevice) {
   EXPECT_FALSE(platform::ControlDismountVolume(none));
   EXPECT_FALSE(platform::ControlUnlockVolume(none));
   EXPECT_FALSE(platform::ControlUpdateDiskProperties(none));
+  EXPECT_FALSE(platform::ControlAllowExtendedDasd(none));
+  EXPECT_FALSE(platform::FlushDevice(none));
   EXPECT_FALSE(platform::QueryVolumeDiskExtents(none, &count, nullptr));
   EXPECT_FALSE(platform::QueryDriveGeometry(none, &geometry));
   EXPECT_FALSE(platform::QueryDriveGeometryEx(none, &geometry, &size));
@@ -288,6 +314,36 @@ TEST_F(LoopDrive, DismountsWhereAnImageCannot) {
   EXPECT_TRUE(platform::ControlLockVolume(device));
   EXPECT_TRUE(platform::ControlDismountVolume(device));
   EXPECT_TRUE(platform::ControlUnlockVolume(device));
+}
+
+TEST_F(LoopDrive, FlushesButRefusesExtendedDasd) {
+  Device device = Open(Access::ReadWrite);
+  ASSERT_TRUE(device.valid());
+  ExpectFlushWithoutExtendedDasd(device);
+}
+
+// What a handle writes to a loop device sits in the page cache in front of it; the flush
+// returns only once it has reached the device, whose count of written sectors says so.
+TEST_F(LoopDrive, FlushPutsTheWritesOnTheDevice) {
+  constexpr std::uint64_t kAt = 8 << 20;
+  constexpr std::uint32_t kBytes = 4 << 20;
+  const std::string loop = wine_tests::LoopDeviceOf('L');
+  ASSERT_FALSE(loop.empty()) << "L: opens but setup-drives left no name for its loop device";
+  ASSERT_EQ(wine_tests::LoopBackingFile(loop), wine_tests::HostPath(ImageFile()));
+  std::vector<std::uint8_t> data(kBytes);
+  for (std::uint32_t i = 0; i < kBytes; ++i) data[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+
+  Device device = Open(Access::ReadWrite);
+  ASSERT_TRUE(device.valid());
+  std::uint64_t before = 0;
+  ASSERT_TRUE(wine_tests::SectorsWritten(loop, &before));
+  ASSERT_TRUE(platform::SetPosition(device, kAt, Origin::Begin));
+  ASSERT_EQ(platform::WriteDevice(device, data.data(), kBytes), kBytes);
+  ASSERT_TRUE(platform::FlushDevice(device));
+  std::uint64_t after = 0;
+  ASSERT_TRUE(wine_tests::SectorsWritten(loop, &after));
+  EXPECT_GE(after - before, kBytes / kSector);
+  EXPECT_EQ(wine_tests::ReadHostFile(ImageFile(), kAt, kBytes), data);
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ std::string ExecutableFolder();
 std::string ExecutableFile();
 // Windows path of the folder where setup-drives left the images ("Z:\...\wine-drives").
 std::string DrivesFolder();
+// The host path of a path on Wine's Z: drive, which is the host's root ("/...").
+std::string HostPath(const std::string& zPath);
 
 // The bytes of a host file at an offset, read as a plain file (not through a drive letter), so
 // a test can see where a device write really landed.
@@ -34,6 +36,15 @@ std::vector<std::uint8_t> ReadHostFile(const std::string& path, std::uint64_t of
 // Writes the bytes into an existing host file at an offset; false unless all were written.
 bool WriteHostFile(const std::string& path, std::uint64_t offset,
                    const std::vector<std::uint8_t>& data);
+
+// The loop device setup-drives put behind a letter ("loop3"), read from <letter>.loop beside
+// its image; empty when it made none (not root, or no losetup).
+std::string LoopDeviceOf(char letter);
+// Field 7 of /sys/block/<loop>/stat, read through Wine's Z: drive: the 512-byte sectors that
+// reached the device since it was attached. False when the counters cannot be read.
+bool SectorsWritten(const std::string& loop, std::uint64_t* sectors);
+// /sys/block/<loop>/loop/backing_file: the host path of the file behind the device.
+std::string LoopBackingFile(const std::string& loop);
 
 // A running child: this test program started with "--child <mode> <args>". Ended when the
 // owner goes (if still running).
