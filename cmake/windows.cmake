@@ -43,3 +43,4 @@ include(GoogleTest)
 
 include(${CMAKE_SOURCE_DIR}/cmake/release.cmake)
 include(${CMAKE_SOURCE_DIR}/tests/wine/tests.cmake OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/tests/wine/bench/bench.cmake OPTIONAL)

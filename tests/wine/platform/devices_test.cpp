@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/wine/platform/loop_counters.h"
 #include "tests/wine/platform/support.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include "devices/inventory.h"
 #include "platform/platform.h"
 #include "tests/wine/platform/core_state.h"
+#include "tests/wine/platform/loop_counters.h"
 #include "tests/wine/platform/support.h"
 #include "ui/ui.h"
 #include "wipe/runs.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "tests/wine/platform/loop_counters.h"
 
 namespace wine_tests {
 
@@ -71,46 +72,9 @@ bool WriteHostFile(const std::string& path, std::uint64_t offset,
   return file && WriteFile(file.get(), data.data(), size, &written, nullptr) && written == size;
 }
 
-namespace {
-
-// A small host file as text, without its trailing line end; empty when it cannot be read.
-std::string ReadHostLine(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadHostFile(path, 0, 4096);
-  std::string text(bytes.begin(), bytes.end());
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-
-std::string SysBlockFile(const std::string& loop, const char* name) {
-  return "Z:\\sys\\block\\" + loop + "\\" + name;
-}
-
-}  // namespace
-
 std::string LoopDeviceOf(char letter) {
   const char lower = static_cast<char>(letter - 'A' + 'a');
-  const std::string name = ReadHostLine(DrivesFolder() + "\\" + lower + ".loop");
-  // Only a plain loop device name may become part of a path under /sys.
-  if (name.compare(0, 4, "loop") != 0 || name.size() == 4 ||
-      name.find_first_not_of("0123456789", 4) != std::string::npos) {
-    return std::string();
-  }
-  return name;
-}
-
-bool SectorsWritten(const std::string& loop, std::uint64_t* sectors) {
-  const std::string stat = ReadHostLine(SysBlockFile(loop, "stat"));
-  unsigned long long fields[7] = {};
-  if (std::sscanf(stat.c_str(), "%llu %llu %llu %llu %llu %llu %llu", &fields[0], &fields[1],
-                  &fields[2], &fields[3], &fields[4], &fields[5], &fields[6]) != 7) {
-    return false;
-  }
-  *sectors = fields[6];
-  return true;
-}
-
-std::string LoopBackingFile(const std::string& loop) {
-  return ReadHostLine(SysBlockFile(loop, "loop\\backing_file"));
+  return LoopNamedIn(DrivesFolder() + "\\" + lower + ".loop");
 }
 
 Child::Child(const std::string& arguments, const std::string& program) {

@@ -40,11 +40,6 @@ bool WriteHostFile(const std::string& path, std::uint64_t offset,
 // The loop device setup-drives put behind a letter ("loop3"), read from <letter>.loop beside
 // its image; empty when it made none (not root, or no losetup).
 std::string LoopDeviceOf(char letter);
-// Field 7 of /sys/block/<loop>/stat, read through Wine's Z: drive: the 512-byte sectors that
-// reached the device since it was attached. False when the counters cannot be read.
-bool SectorsWritten(const std::string& loop, std::uint64_t* sectors);
-// /sys/block/<loop>/loop/backing_file: the host path of the file behind the device.
-std::string LoopBackingFile(const std::string& loop);
 
 // A running child: this test program started with "--child <mode> <args>". Ended when the
 // owner goes (if still running).

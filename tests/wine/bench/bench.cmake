@@ -1,0 +1,10 @@
+# The flush benchmark, run by tests/wine/bench/flush-bench (scripts/bench): the core on the
+# real Windows calls, with FlushDevice and SleepMs wrapped at the link so that a run can leave
+# flushes out and its pauses can be timed without changing the core.
+add_executable(dunmere_flush_bench ${CMAKE_CURRENT_LIST_DIR}/flush_bench.cpp
+  ${CMAKE_SOURCE_DIR}/tests/wine/platform/loop_counters.cpp
+  $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_win32> $<TARGET_OBJECTS:ui_headless>)
+target_link_libraries(dunmere_flush_bench PRIVATE ${WIN32_SYSTEM_LIBS})
+target_link_options(dunmere_flush_bench PRIVATE
+  -Wl,--wrap=_ZN8platform11FlushDeviceERKNS_6DeviceE
+  -Wl,--wrap=_ZN8platform7SleepMsEj)
