@@ -5,14 +5,17 @@
 // (/sys/block/loopN/stat) shows what did reach it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "devices/inventory.h"
 #include "platform/platform.h"
 #include "tests/wine/platform/core_state.h"
 #include "tests/wine/platform/loop_counters.h"
 #include "tests/wine/platform/support.h"
+#include "ui/headless/headless.h"
 #include "ui/ui.h"
 #include "wipe/runs.h"
 
@@ -53,8 +56,8 @@ class PassesOnDevice : public testing::Test {
 };
 
 // Each of the three passes reaches the device before the next one overwrites it; without
-// that only the last pass's data (one range) would ever be written. The run goes on past the
-// extended-DASD control that Wine does not support.
+// that only the last pass's data (one range) would ever be written. Wine refuses the
+// extended-DASD control; the run says so once and goes on to the end.
 TEST_F(PassesOnDevice, ThreePassRunWritesEveryPassToTheDevice) {
   wine_tests::SelectDrive("V:\\", "NTFS", kRangeBytes, FormatSizeText(kRangeBytes));
   ui::SetFormatBox(false, true);
@@ -66,6 +69,12 @@ TEST_F(PassesOnDevice, ThreePassRunWritesEveryPassToTheDevice) {
       << "the device received " << static_cast<double>(written) / kRangeSectors
       << " times the range";
   EXPECT_TRUE(wine_tests::LogHas("Drive V: wiped successfully."));
+  const std::vector<std::string> log = headless::LogTexts();
+  EXPECT_EQ(std::count(log.begin(), log.end(),
+                       "Drive V: refused access past its file system; its last sectors may not "
+                       "be overwritten."),
+            1);
+  EXPECT_FALSE(wine_tests::LogHas("Failed to flush the drive's write cache."));
   EXPECT_FALSE(wine_tests::LogHas("Write disk I/O error!"));
   EXPECT_FALSE(wine_tests::LogHas("Write disk I/O error !"));
 }
