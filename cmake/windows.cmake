@@ -8,6 +8,7 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 file(GLOB WIN32_PLATFORM_SOURCES CONFIGURE_DEPENDS platform/win32/*.cpp)
 list(FILTER WIN32_PLATFORM_SOURCES EXCLUDE REGEX "/sim_host\\.cpp$")
+list(APPEND WIN32_PLATFORM_SOURCES ${PLATFORM_SHARED_SOURCES})
 add_library(platform_win32 OBJECT ${WIN32_PLATFORM_SOURCES})
 file(GLOB WIN32_UI_SOURCES CONFIGURE_DEPENDS ui/win32/*.cpp)
 add_library(ui_win32 OBJECT ${WIN32_UI_SOURCES})

@@ -1,5 +1,6 @@
 // The physical disks of the "Wipe disk" page: DiskTable and the disk list.
 #include "app/main_window.h"
+#include "devices/disk_identity.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
@@ -74,6 +75,7 @@ void RefreshDiskTable() {
   for (int n = 0; n < kDiskNumbersProbed; ++n) {
     if (!DiskPresent(n)) continue;
     FillDiskRecord(DiskTable[DiskCount], n);
+    DiskIdentities[DiskCount] = DiskIdentity(n);
     ++DiskCount;
   }
   for (int i = 0; i < DiskCount; ++i) SetField(DiskTable[i].CapacityText, FormatSizeText(DiskTable[i].Capacity));
@@ -86,7 +88,8 @@ void RefreshDiskList() {
   for (int i = 0; i < DiskCount; ++i) {
     const DiskRecord& record = DiskTable[i];
     ui::AddRow(ui::List::Disk, FieldText(record.Name),
-               {FieldText(record.CapacityText), FieldText(record.LogicalDrives)});
+               {FieldText(record.CapacityText), FieldText(record.LogicalDrives),
+                ModelAndSerialText(DiskIdentities[i])});
   }
   ResetAfterRefill(ui::List::Disk);
 }

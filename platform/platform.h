@@ -104,6 +104,38 @@ bool QueryDriveGeometryEx(const Device& device, DiskGeometry* geometry, std::uin
 // IOCTL_DISK_GET_LENGTH_INFO: the device's full length in bytes.
 bool QueryLengthInfo(const Device& device, std::uint64_t* length);
 
+// ---- Device identity (IOCTL_STORAGE_QUERY_PROPERTY) ---------------------------------------
+
+// An answer a device may not give.
+enum class DeviceAnswer { Unknown, No, Yes };
+
+// What a disk says of itself. Texts are trimmed of blanks; an empty text is unknown.
+struct DeviceIdentity {
+  std::string vendor;
+  std::string product;
+  std::string revision;
+  std::string serial;
+  std::string bus;             // "SATA", "USB", "NVMe", ...
+  DeviceAnswer removableMedia = DeviceAnswer::Unknown;
+  DeviceAnswer solidState = DeviceAnswer::Unknown;  // Yes: the disk incurs no seek penalty
+};
+
+// StorageDeviceProperty and StorageDeviceSeekPenaltyProperty on an open disk (access 0 is
+// enough). Each part may fail alone and then leaves its fields unknown; true when any part
+// answered.
+bool QueryDeviceIdentity(const Device& device, DeviceIdentity* identity);
+
+// Reading the raw answers, for both implementations: STORAGE_DEVICE_DESCRIPTOR and
+// DEVICE_SEEK_PENALTY_DESCRIPTOR as the driver returned them, `bytes` long. A text whose offset
+// lies outside the answer, that runs past its end or holds a byte that is not printable ASCII
+// stays unknown. False when the answer is too short to be a descriptor at all.
+bool ReadDeviceDescriptor(const std::uint8_t* data, std::size_t bytes, DeviceIdentity* identity);
+bool ReadSeekPenaltyDescriptor(const std::uint8_t* data, std::size_t bytes, DeviceIdentity* identity);
+// STORAGE_BUS_TYPE codes and their names; an unknown code has an empty name, and an unknown
+// name gives code 0 (BusTypeUnknown).
+std::string BusTypeName(std::uint32_t code);
+std::uint32_t BusTypeCode(const std::string& name);
+
 // ---- Volumes by root path ("E:\") ----------------------------------------------------------
 
 enum DriveTypeCode : std::uint32_t {
@@ -140,8 +172,17 @@ struct LocalTime {
   int minute = 0;
   int second = 0;
   int milliseconds = 0;
+  int year = 0;   // the local date, for texts that need the day as well
+  int month = 0;  // 1 to 12
+  int day = 0;    // 1 to 31
 };
 LocalTime LocalTimeNow();  // GetLocalTime
+
+// Who and what the program runs on, for the erasure report; false when the system will not
+// tell. GetComputerNameA, GetUserNameA, and RtlGetVersion as "Windows 10.0 (build 19045)".
+bool ComputerName(std::string* name);
+bool UserName(std::string* name);
+bool WindowsVersion(std::string* version);
 
 bool PerformanceCounter(std::uint64_t* counter);  // QueryPerformanceCounter
 std::uint32_t TickCount();                        // GetTickCount
@@ -158,6 +199,8 @@ bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::vector<st
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 bool WriteTextFile(const std::string& path, const std::string& text);  // text mode, replaces
 bool RemoveFile(const std::string& path);                              // DeleteFileA
+// CreateDirectoryA; true also when the folder is there already.
+bool CreateFolder(const std::string& path);
 
 std::uint32_t RunHidden(const std::string& commandLine);  // WinExec(..., SW_HIDE)
 // ShellExecuteA(main window, "open", target, no parameters, no directory, SW_SHOW).

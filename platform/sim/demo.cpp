@@ -21,10 +21,16 @@ std::uint64_t UsableSize(std::uint64_t length) {
   return usable - usable % 4096;
 }
 
-Disk DemoDisk(int number, std::uint64_t size, const std::string& imageFolder) {
+// Names of our own making: a demo must never pass for a real product.
+Disk DemoDisk(int number, std::uint64_t size, const std::string& imageFolder, const char* model,
+              const char* serial, const char* bus, bool solidState) {
   Disk disk = MemoryDisk(number, size);
   disk.image =
       (std::filesystem::path(imageFolder) / ("disk" + std::to_string(number) + ".img")).string();
+  disk.model = model;
+  disk.serial = serial;
+  disk.bus = bus;
+  disk.solidState = solidState ? platform::DeviceAnswer::Yes : platform::DeviceAnswer::No;
   return disk;
 }
 
@@ -117,9 +123,10 @@ std::string DemoInsteadText(const std::string& problem) {
 Machine DemoMachine(const std::string& imageFolder) {
   Machine machine;
   machine.windowsDirectory = "C:\\WINDOWS";
-  machine.disks.push_back(DemoDisk(0, 256 * kMiB, imageFolder));
-  machine.disks.push_back(DemoDisk(1, 192 * kMiB, imageFolder));
-  machine.disks.push_back(DemoDisk(2, 64 * kMiB, imageFolder));
+  // Drivers pad serial numbers with blanks; the stick's shows it.
+  machine.disks.push_back(DemoDisk(0, 256 * kMiB, imageFolder, "DUNMERE VIRTUAL DISK 256", "DM0001", "NVMe", true));
+  machine.disks.push_back(DemoDisk(1, 192 * kMiB, imageFolder, "DUNMERE VIRTUAL DISK 192", "DM0002", "SATA", false));
+  machine.disks.push_back(DemoDisk(2, 64 * kMiB, imageFolder, "DUNMERE POCKET STICK 64", "  DMS0003  ", "USB", true));
 
   machine.volumes.push_back(DemoVolume('C', 0, kMiB, 255 * kMiB, "NTFS", "System"));
   machine.volumes.push_back(DemoVolume('D', 1, kMiB, 127 * kMiB, "NTFS", "Data"));

@@ -158,11 +158,29 @@ bool ReadLetter(const Json& object, const std::string& where, char* out, Problem
   return true;
 }
 
+bool ReadBus(const Json& object, const std::string& where, std::string* out, Problem* problem) {
+  if (!ReadString(object, where, "bus", out, problem)) return false;
+  if (out->empty() || platform::BusTypeCode(*out) != 0) return true;
+  return Fail(problem, Field(where, "bus"),
+              "expected a bus such as \"SATA\", \"NVMe\", \"USB\", \"SAS\", \"SCSI\" or \"Virtual\"");
+}
+
+// Left out: the disk does not answer the seek-penalty query.
+bool ReadSolidState(const Json& object, const std::string& where, platform::DeviceAnswer* out,
+                    Problem* problem) {
+  bool solidState = false;
+  if (!object.contains("solidState")) return true;
+  if (!ReadBool(object, where, "solidState", &solidState, problem)) return false;
+  *out = solidState ? platform::DeviceAnswer::Yes : platform::DeviceAnswer::No;
+  return true;
+}
+
 bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* problem) {
   if (!value.is_object()) return Fail(problem, where, "expected an object { ... }");
   if (!OnlyKnownFields(value, where,
                        {"number", "size", "image", "openable", "geometryFails",
-                        "geometryExFails", "bytesPerSector", "writeCache", "cacheSeed"},
+                        "geometryExFails", "bytesPerSector", "writeCache", "cacheSeed",
+                        "model", "serial", "bus", "solidState"},
                        problem)) {
     return false;
   }
@@ -176,7 +194,10 @@ bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* 
          ReadBool(value, where, "geometryExFails", &disk->geometryExFails, problem) &&
          ReadNumber(value, where, "bytesPerSector", 512, 4096, &disk->bytesPerSector, problem) &&
          ReadBytes(value, where, "writeCache", &disk->writeCache, problem) &&
-         ReadNumber(value, where, "cacheSeed", 0, 4294967295LL, &disk->cacheSeed, problem);
+         ReadNumber(value, where, "cacheSeed", 0, 4294967295LL, &disk->cacheSeed, problem) &&
+         ReadString(value, where, "model", &disk->model, problem) &&
+         ReadString(value, where, "serial", &disk->serial, problem) &&
+         ReadBus(value, where, &disk->bus, problem) && ReadSolidState(value, where, &disk->solidState, problem);
 }
 
 bool ReadVolume(const Json& value, const std::string& where, Volume* volume, Problem* problem) {
@@ -229,7 +250,7 @@ bool ReadMachine(const Json& root, Machine* machine, Problem* problem) {
                          {"platformId", "windowsDirectory", "executablePath", "hostFolder",
                           "realClock", "performanceCounter", "sectorLibrary", "formatCommand",
                           "formatPolls", "formatDialogResult", "writeDelayMs", "fileSystemBounds",
-                          "disks", "volumes"},
+                          "computerName", "userName", "windowsVersion", "disks", "volumes"},
                          problem) &&
          ReadNumber(root, top, "platformId", 0, kUint32Max, &machine->platformId, problem) &&
          ReadString(root, top, "windowsDirectory", &machine->windowsDirectory, problem) &&
@@ -244,6 +265,9 @@ bool ReadMachine(const Json& root, Machine* machine, Problem* problem) {
                     &machine->formatDialogResult, problem) &&
          ReadNumber(root, top, "writeDelayMs", 0, 60000, &machine->writeDelayMs, problem) &&
          ReadBool(root, top, "fileSystemBounds", &machine->fileSystemBounds, problem) &&
+         ReadString(root, top, "computerName", &machine->computerName, problem) &&
+         ReadString(root, top, "userName", &machine->userName, problem) &&
+         ReadString(root, top, "windowsVersion", &machine->windowsVersion, problem) &&
          ReadList(root, "disks", &machine->disks, ReadDisk, problem) &&
          ReadList(root, "volumes", &machine->volumes, ReadVolume, problem);
 }

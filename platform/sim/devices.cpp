@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "platform/sim/state.h"
 
@@ -109,6 +110,37 @@ std::uint64_t FileSystemLimit(const DeviceId& id) {
 std::size_t WithinLimit(const HandleState& handle, std::size_t bytes) {
   if (handle.position >= handle.limit) return 0;
   return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, handle.limit - handle.position));
+}
+
+void PutUint32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// A STORAGE_DEVICE_DESCRIPTOR as a driver of this disk would fill it: the fixed part, then the
+// texts it has, each NUL-terminated; a text it lacks has offset 0.
+std::vector<std::uint8_t> DeviceDescriptorOf(const Disk& disk) {
+  std::vector<std::uint8_t> bytes(36, 0);
+  PutUint32(&bytes, 0, 36);  // Version: the size of the fixed part
+  bytes[8] = 0;              // DeviceType: a direct-access device
+  bytes[10] = RemovableDisk(disk.number) ? 1 : 0;
+  const std::pair<std::size_t, const std::string*> texts[] = {{16, &disk.model}, {24, &disk.serial}};
+  for (const auto& [field, text] : texts) {
+    if (text->empty()) continue;
+    PutUint32(&bytes, field, static_cast<std::uint32_t>(bytes.size()));
+    bytes.insert(bytes.end(), text->begin(), text->end());
+    bytes.push_back(0);
+  }
+  PutUint32(&bytes, 28, platform::BusTypeCode(disk.bus));
+  PutUint32(&bytes, 4, static_cast<std::uint32_t>(bytes.size()));
+  return bytes;
+}
+
+std::vector<std::uint8_t> SeekPenaltyDescriptorOf(const Disk& disk) {
+  std::vector<std::uint8_t> bytes(12, 0);
+  PutUint32(&bytes, 0, 12);
+  PutUint32(&bytes, 4, 12);
+  bytes[8] = disk.solidState == platform::DeviceAnswer::Yes ? 0 : 1;
+  return bytes;
 }
 
 std::size_t AllowedBytes(const HandleState& handle, std::size_t bytes) {
@@ -330,6 +362,26 @@ bool QueryDriveGeometryEx(const Device& device, DiskGeometry* geometry, std::uin
   }
   if (diskSize != nullptr) *diskSize = disk->size;
   return Finish(record, true);
+}
+
+// Only a physical disk answers; its answers go through the same reading as a real driver's.
+bool QueryDeviceIdentity(const Device& device, DeviceIdentity* identity) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::Identity, device, &record);
+  if (handle == nullptr || identity == nullptr) return false;
+  *identity = DeviceIdentity();
+  const sim::Disk* disk = handle->device.isDisk ? FindDisk(handle->device.number) : nullptr;
+  if (disk == nullptr) return Finish(record, false);
+  bool answered = false;
+  if (!disk->model.empty() || !disk->serial.empty() || !disk->bus.empty()) {
+    const std::vector<std::uint8_t> bytes = DeviceDescriptorOf(*disk);
+    answered = ReadDeviceDescriptor(bytes.data(), bytes.size(), identity);
+  }
+  if (disk->solidState != DeviceAnswer::Unknown) {
+    const std::vector<std::uint8_t> bytes = SeekPenaltyDescriptorOf(*disk);
+    answered = ReadSeekPenaltyDescriptor(bytes.data(), bytes.size(), identity) || answered;
+  }
+  return Finish(record, answered);
 }
 
 bool QueryLengthInfo(const Device& device, std::uint64_t* length) {

@@ -149,4 +149,15 @@ bool RemoveFile(const std::string& path) {
   return ok;
 }
 
+bool CreateFolder(const std::string& path) {
+  std::size_t record = 0;
+  std::string host;
+  if (!BeginFileCall(Op::CreateFolder, path, 0, &record, &host)) return false;
+  std::error_code ec;
+  std::filesystem::create_directory(host, ec);
+  const bool ok = std::filesystem::is_directory(host, ec);
+  Answer(record, ok);
+  return ok;
+}
+
 }  // namespace platform

@@ -32,6 +32,12 @@ struct Disk {
   // the disk is flushed or the cache evicts it. 0: every write reaches the media at once.
   std::uint64_t writeCache = 0;
   std::uint32_t cacheSeed = 1;  // the order in which a full cache evicts
+  // What IOCTL_STORAGE_QUERY_PROPERTY answers. With model, serial and bus all empty the disk
+  // gives no device descriptor; solidState Unknown: it gives no seek-penalty descriptor.
+  std::string model;   // the descriptor's product id, as the disk sends it (blanks and all)
+  std::string serial;
+  std::string bus;     // a STORAGE_BUS_TYPE name: "SATA", "USB", "NVMe", ...
+  platform::DeviceAnswer solidState = platform::DeviceAnswer::Unknown;
 };
 
 struct Volume {
@@ -66,6 +72,9 @@ struct Machine {
   // Handles of a mounted volume stop at the end of its file system (fileSystemSize), as NTFS
   // bounds them, unless the extended-DASD control was sent on the handle.
   bool fileSystemBounds = false;
+  std::string computerName = "SIMULATED-PC";  // empty: GetComputerNameA fails
+  std::string userName = "Operator";          // empty: GetUserNameA fails
+  std::string windowsVersion = "Windows 10.0 (build 19045)";  // empty: unknown
   std::vector<Disk> disks;
   std::vector<Volume> volumes;
 };
@@ -117,6 +126,8 @@ enum class Op {
   ShutdownPrivilege,  // EnableShutdownPrivilege
   HoldAwake, ReleaseAwake,  // SetThreadExecutionState
   Flush, ExtendedDasd,
+  Identity,           // QueryDeviceIdentity
+  CreateFolder,
 };
 struct Call {
   Op op;
@@ -166,6 +177,8 @@ std::uint64_t MediaBytesWritten(int disk);
 
 // ---- Clock ---------------------------------------------------------------------------------
 void SetClock(int hour, int minute, int second, int milliseconds = 0);
+// The virtual clock's date (it starts on 2026-03-02 and turns with the clock at midnight).
+void SetDate(int year, int month, int day);
 void AdvanceClock(std::uint32_t milliseconds);  // also what SleepMs does to a virtual clock
 // Virtual clock only: every LocalTimeNow call advances the clock by this much (default 0).
 void SetClockStepPerQuery(std::uint32_t milliseconds);

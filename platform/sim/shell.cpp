@@ -40,6 +40,12 @@ bool HostFileExists(const std::string& hostPath) {
   return std::filesystem::is_regular_file(hostPath, ec);
 }
 
+// The shell opens a folder in a window of its own, as it opens a document.
+bool HostFolderExists(const std::string& hostPath) {
+  std::error_code ec;
+  return std::filesystem::is_directory(hostPath, ec);
+}
+
 // What FORMAT.COM does to a volume: a new boot sector, now or after `formatPolls` size polls.
 void ScheduleFormat(char letter, const std::string& fileSystem, const std::string& label) {
   State& state = TheState();
@@ -141,7 +147,8 @@ std::intptr_t OpenTarget(const std::string& target) {
     return kShellOpened;
   }
   std::string host;
-  if (!HostFileFor(target, &host) || !HostFileExists(host)) return kFileNotFound;
+  if (!HostFileFor(target, &host)) return kFileNotFound;
+  if (!HostFileExists(host)) return HostFolderExists(host) ? kShellOpened : kFileNotFound;
   // Only help files go to the host: the demo's web addresses are made up, and no program of
   // the host is ever started for the simulated machine.
   if (EndsWith(Lower(host), ".chm")) sim::host::ShowHelpFile(host);

@@ -215,6 +215,7 @@ struct State {
   std::function<bool(const Call&)> faultHook;
   std::vector<WriteFault> writeFaults;
   std::uint64_t clockMs = 0;  // virtual local time, milliseconds since midnight
+  std::int64_t clockDay = 20514;  // virtual local date, days since 1970-01-01 (2026-03-02)
   std::uint32_t clockStepPerQuery = 0;
   std::uint64_t uptimeMs = kStartUptimeMs;  // virtual time since boot
   std::uint64_t counterQueries = 0;

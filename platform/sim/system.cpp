@@ -16,8 +16,31 @@ constexpr std::uint64_t kCounterPerMs = 10000;  // a 10 MHz performance counter
 
 void Advance(std::uint64_t milliseconds) {
   State& state = TheState();
+  state.clockDay += static_cast<std::int64_t>((state.clockMs + milliseconds) / kDayMs);
   state.clockMs = (state.clockMs + milliseconds) % kDayMs;
   state.uptimeMs += milliseconds;
+}
+
+// Days since 1970-01-01 and back, in the proleptic Gregorian calendar (eras of 400 years).
+std::int64_t DaysFromCivil(int year, int month, int day) {
+  const std::int64_t y = year - (month <= 2 ? 1 : 0);
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yearOfEra = y - era * 400;
+  const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(std::int64_t days, platform::LocalTime* local) {
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+  local->day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+  local->month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+  local->year = static_cast<int>(yearOfEra + era * 400 + (local->month <= 2 ? 1 : 0));
 }
 
 platform::LocalTime HostLocalTime() {
@@ -29,6 +52,9 @@ platform::LocalTime HostLocalTime() {
     local.hour = parts->tm_hour;
     local.minute = parts->tm_min;
     local.second = parts->tm_sec;
+    local.year = parts->tm_year + 1900;
+    local.month = parts->tm_mon + 1;
+    local.day = parts->tm_mday;
   }
   local.milliseconds = static_cast<int>(ms.count() % 1000);
   return local;
@@ -71,6 +97,7 @@ LocalTime LocalTimeNow() {
   local.minute = static_cast<int>(state.clockMs / 60000 % 60);
   local.second = static_cast<int>(state.clockMs / 1000 % 60);
   local.milliseconds = static_cast<int>(state.clockMs % 1000);
+  CivilFromDays(state.clockDay, &local);
   Advance(state.clockStepPerQuery);
   return local;
 }
@@ -103,6 +130,18 @@ void SleepMs(std::uint32_t milliseconds) {
   }
 }
 
+namespace {
+bool Named(const std::string& text, std::string* out) {
+  if (text.empty()) return false;
+  if (out != nullptr) *out = text;
+  return true;
+}
+}  // namespace
+
+bool ComputerName(std::string* name) { return Named(TheState().machine.computerName, name); }
+bool UserName(std::string* name) { return Named(TheState().machine.userName, name); }
+bool WindowsVersion(std::string* version) { return Named(TheState().machine.windowsVersion, version); }
+
 bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
   State& state = TheState();
   // Kernel object names are case-sensitive.
@@ -126,6 +165,8 @@ void SetClock(int hour, int minute, int second, int milliseconds) {
   const long long day = static_cast<long long>(kDayMs);
   TheState().clockMs = static_cast<std::uint64_t>(((ms % day) + day) % day);
 }
+
+void SetDate(int year, int month, int day) { TheState().clockDay = DaysFromCivil(year, month, day); }
 
 void AdvanceClock(std::uint32_t milliseconds) { Advance(milliseconds); }
 

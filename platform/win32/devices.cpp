@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
@@ -174,6 +175,51 @@ bool QueryDriveGeometryEx(const Device& device, DiskGeometry* geometry, std::uin
   if (geometry != nullptr) CopyGeometry(answer.Geometry, geometry);
   if (diskSize != nullptr) *diskSize = static_cast<std::uint64_t>(answer.DiskSize.QuadPart);
   return true;
+}
+
+namespace {
+
+// IOCTL_STORAGE_QUERY_PROPERTY, PropertyStandardQuery, for one property. The descriptor's own
+// Size says how much the driver has; a first answer into a buffer too small for the texts is
+// asked again with room for all of it. The bytes the driver returned, or none.
+std::vector<std::uint8_t> QueryStorageProperty(const Device& device, STORAGE_PROPERTY_ID property) {
+  if (!Usable(device)) return {};
+  constexpr DWORD kFirstAsk = 1024;
+  constexpr DWORD kLargestAnswer = 65536;
+  STORAGE_PROPERTY_QUERY query = {};
+  query.PropertyId = property;
+  query.QueryType = PropertyStandardQuery;
+  std::vector<std::uint8_t> answer(kFirstAsk);
+  for (int ask = 0; ask < 2; ++ask) {
+    DWORD returned = 0;
+    if (!DeviceIoControl(ToHandle(device), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                         answer.data(), static_cast<DWORD>(answer.size()), &returned, nullptr)) {
+      return {};
+    }
+    const DWORD claimed = returned >= sizeof(STORAGE_DESCRIPTOR_HEADER)
+                              ? reinterpret_cast<const STORAGE_DESCRIPTOR_HEADER*>(answer.data())->Size
+                              : 0;
+    if (claimed <= answer.size() || claimed > kLargestAnswer) {
+      answer.resize(returned);
+      return answer;
+    }
+    answer.assign(claimed, 0);
+  }
+  return {};
+}
+
+}  // namespace
+
+// Sends the two storage property queries to an open disk ("\\.\physicaldriveN", access 0 is
+// enough). USB bridges and virtual disks often answer only the first, older drivers neither.
+bool QueryDeviceIdentity(const Device& device, DeviceIdentity* identity) {
+  if (identity == nullptr) return false;
+  *identity = DeviceIdentity();
+  const std::vector<std::uint8_t> descriptor = QueryStorageProperty(device, StorageDeviceProperty);
+  const bool described = ReadDeviceDescriptor(descriptor.data(), descriptor.size(), identity);
+  const std::vector<std::uint8_t> penalty = QueryStorageProperty(device, StorageDeviceSeekPenaltyProperty);
+  const bool seekPenalty = ReadSeekPenaltyDescriptor(penalty.data(), penalty.size(), identity);
+  return described || seekPenalty;
 }
 
 bool QueryLengthInfo(const Device& device, std::uint64_t* length) {

@@ -83,4 +83,12 @@ bool WriteTextFile(const std::string& path, const std::string& text) {
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+// A folder that is there already (ERROR_ALREADY_EXISTS) is as good as a new one, unless the
+// name belongs to a file.
+bool CreateFolder(const std::string& path) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace platform

@@ -43,7 +43,45 @@ LocalTime LocalTimeNow() {
   time.minute = now.wMinute;
   time.second = now.wSecond;
   time.milliseconds = now.wMilliseconds;
+  time.year = now.wYear;
+  time.month = now.wMonth;
+  time.day = now.wDay;
   return time;
+}
+
+bool ComputerName(std::string* name) {
+  char buffer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof buffer;
+  if (!GetComputerNameA(buffer, &size)) return false;
+  if (name != nullptr) name->assign(buffer, size);
+  return true;
+}
+
+bool UserName(std::string* name) {
+  char buffer[257] = {};  // UNLEN + 1
+  DWORD size = sizeof buffer;
+  if (!GetUserNameA(buffer, &size) || size == 0) return false;
+  if (name != nullptr) name->assign(buffer, size - 1);  // size counts the terminator
+  return true;
+}
+
+// GetVersionExA answers with the version the executable's manifest declares support for (6.2
+// for anything newer without one); ntdll's RtlGetVersion tells the truth.
+bool WindowsVersion(std::string* version) {
+  using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  auto call = ntdll == nullptr
+                  ? nullptr
+                  : reinterpret_cast<RtlGetVersionCall>(
+                        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (call == nullptr || call(&info) != 0) return false;
+  if (version != nullptr) {
+    *version = "Windows " + std::to_string(info.dwMajorVersion) + "." +
+               std::to_string(info.dwMinorVersion) + " (build " + std::to_string(info.dwBuildNumber) + ")";
+  }
+  return true;
 }
 
 bool PerformanceCounter(std::uint64_t* counter) {
