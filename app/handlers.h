@@ -16,6 +16,7 @@ void ListChanged(ui::List list);  // any change notification of a list
 void WipeItNowClicked();
 void ResumeClicked();
 void ScanForHardwareChangesClicked();
+void OpenReportsFolderClicked();
 void HelpMethodClicked();
 void WebSiteClicked();
 void ContactUsClicked();

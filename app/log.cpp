@@ -4,6 +4,11 @@
 
 AnchorPoint LogAnchor;
 
+namespace {
+bool RunLogOpen = false;
+std::vector<std::string> RunLogLines;
+}  // namespace
+
 std::string ComposeLogLine(const platform::LocalTime& time, const std::string& text) {
   return "[" + std::to_string(time.hour) + ":" + std::to_string(time.minute) + " " +
          std::to_string(time.second) + "." + std::to_string(time.milliseconds / 10) + "s] : " + text;
@@ -24,5 +29,19 @@ void LogMessage(const std::string& text) {
     LogWindowPlace(LogAnchor, &left, &top);
     ui::ShowLogAt(left, top);
   }
-  ui::AppendLogLine(ComposeLogLine(platform::LocalTimeNow(), text));
+  const std::string line = ComposeLogLine(platform::LocalTimeNow(), text);
+  ui::AppendLogLine(line);
+  if (RunLogOpen) RunLogLines.push_back(line);
+}
+
+void BeginRunLog() {
+  RunLogLines.clear();
+  RunLogOpen = true;
+}
+
+std::vector<std::string> EndRunLog() {
+  RunLogOpen = false;
+  std::vector<std::string> lines;
+  lines.swap(RunLogLines);
+  return lines;
 }

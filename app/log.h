@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -17,3 +18,8 @@ std::string ComposeLogLine(const platform::LocalTime& time, const std::string& t
 // Where a hidden log window opens for this anchor: 525 left of it and 195 above, clamped at 0.
 void LogWindowPlace(AnchorPoint anchor, int* left, int* top);
 void LogMessage(const std::string& text);
+
+// The lines logged from BeginRunLog on, time stamps included, until EndRunLog hands them over:
+// the erasure report's copy of what a run said.
+void BeginRunLog();
+std::vector<std::string> EndRunLog();

@@ -7,6 +7,7 @@
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "platform/platform.h"
+#include "report/erasure_report.h"
 #include "resume/resume_command.h"
 
 bool CancelRequested = false;
@@ -80,6 +81,13 @@ void ResumeClicked() { ResumeCommand(); }
 void ScanForHardwareChangesClicked() {
   RefreshDriveList();
   RefreshDiskList();
+}
+
+// The folder is made when it is missing, so the shell shows it (empty) rather than an error.
+void OpenReportsFolderClicked() {
+  const std::string folder = ReportsFolder();
+  platform::CreateFolder(folder);
+  platform::ShellOpen(folder);
 }
 
 void HelpMethodClicked() { ui::HelpMethodDialog(kHelpMethodText); }

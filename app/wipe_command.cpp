@@ -12,6 +12,7 @@
 #include "devices/tables.h"
 #include "devices/text_field.h"
 #include "postwipe/postwipe.h"
+#include "report/erasure_report.h"
 #include "ui/ui.h"
 #include "wipe/runs.h"
 
@@ -63,8 +64,14 @@ void WipeDrive() {
   }
   const std::string volumeName = VolumeName(FieldText(DriveTable[SelectedDriveRow].RootPath));
   if (SystemVolumeRefused(volumeName) || OfferedFormat(volumeName)) return;
+  const ReportTarget target = DriveReportTarget(DriveTable[SelectedDriveRow]);
+  AnnounceSolidState(target);
   if (!ConfirmedTwice("drive", "drive " + volumeName)) return;
-  RunWithProgress(true, [&](int methodIndex) { return DriveWipeRun(volumeName, false, methodIndex); });
+  RunWithProgress(true, [&](int methodIndex) {
+    return RunWithReport(target, methodIndex, [&](RunFacts* facts) {
+      return DriveWipeRun(volumeName, false, methodIndex, facts);
+    });
+  });
 }
 
 void WipeDisk() {
@@ -74,9 +81,15 @@ void WipeDisk() {
   }
   const std::int32_t diskNumber = DiskTable[SelectedDiskRow].DiskNumber;
   if (DiskRefused(diskNumber)) return;
+  const ReportTarget target = DiskReportTarget(DiskTable[SelectedDiskRow]);
+  AnnounceSolidState(target);
   // No blank before the number: "disk1" reads like the list's "Disk1".
   if (!ConfirmedTwice("disk", "disk" + std::to_string(diskNumber))) return;
-  RunWithProgress(false, [&](int methodIndex) { return DiskWipeRun(diskNumber, false, methodIndex); });
+  RunWithProgress(false, [&](int methodIndex) {
+    return RunWithReport(target, methodIndex, [&](RunFacts* facts) {
+      return DiskWipeRun(diskNumber, false, methodIndex, facts);
+    });
+  });
 }
 
 }  // namespace

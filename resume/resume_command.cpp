@@ -10,6 +10,7 @@
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
+#include "report/erasure_report.h"
 #include "resume/breakpoint.h"
 #include "ui/ui.h"
 #include "wipe/methods.h"
@@ -59,8 +60,14 @@ void ResumeDrive() {
   const std::string volumeName = VolumeName(rootPath);
   if (SystemVolumeRefused(volumeName)) return;
   if (!LoadResumePoint(BreakpointTarget{false, rootPath, 0})) return;
+  const ReportTarget target = DriveReportTarget(DriveTable[SelectedDriveRow]);
+  AnnounceSolidState(target);
   if (!Confirmed("drive " + volumeName)) return;
-  RunResumed(true, [&](int methodId) { return DriveWipeRun(volumeName, true, methodId); });
+  RunResumed(true, [&](int methodId) {
+    return RunWithReport(target, methodId, [&](RunFacts* facts) {
+      return DriveWipeRun(volumeName, true, methodId, facts);
+    });
+  });
 }
 
 void ResumeDisk() {
@@ -71,9 +78,15 @@ void ResumeDisk() {
   const std::int32_t diskNumber = DiskTable[SelectedDiskRow].DiskNumber;
   if (DiskRefused(diskNumber)) return;
   if (!LoadResumePoint(BreakpointTarget{true, "", diskNumber})) return;
+  const ReportTarget target = DiskReportTarget(DiskTable[SelectedDiskRow]);
+  AnnounceSolidState(target);
   // No blank before the number: "disk1" reads like the list's "Disk1".
   if (!Confirmed("disk" + std::to_string(diskNumber))) return;
-  RunResumed(false, [&](int methodId) { return DiskWipeRun(diskNumber, true, methodId); });
+  RunResumed(false, [&](int methodId) {
+    return RunWithReport(target, methodId, [&](RunFacts* facts) {
+      return DiskWipeRun(diskNumber, true, methodId, facts);
+    });
+  });
 }
 
 }  // namespace

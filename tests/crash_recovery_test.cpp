@@ -418,7 +418,7 @@ class CrashRecoveryTest : public app_test::AppTest {
     const std::vector<std::string> row = RowOf(target);
     const std::vector<std::string> expected = target == Target::Drive
                                                   ? std::vector<std::string>{"E:\\", "", "", kResumableText}
-                                                  : std::vector<std::string>{"Disk1", row.size() > 1 ? row[1] : "", kResumableText};
+                                                  : std::vector<std::string>{"Disk1", row.size() > 1 ? row[1] : "", kResumableText, ""};
     if (row == expected) return std::string();
     return "the target is listed as " + Joined(row) + ", expected " + Joined(expected);
   }
@@ -762,7 +762,7 @@ TEST_P(KilledBeforeTheFirstCheckpoint, LeavesTheTargetAsItWasAndANewWipeComplete
     EXPECT_EQ(listed[1], "FAT32");
     EXPECT_EQ(listed[3], "Archive");
   } else {
-    ASSERT_EQ(listed.size(), 3u);
+    ASSERT_EQ(listed.size(), 4u);
     EXPECT_EQ(listed[2], "D:\\ [Photos] E:\\ [Archive] ");
   }
   ASSERT_EQ(Choose(target), "");

@@ -39,7 +39,7 @@ TEST_F(DiskInventory, EveryNumberIsProbedAndGapsDoNotEndTheScan) {
   RefreshDiskList();
 
   const std::vector<std::vector<std::string>> expected = {
-      {"Disk0", "64 MB", ""}, {"Disk2", "32 MB", ""}, {"Disk99", "8 MB", ""}};
+      {"Disk0", "64 MB", "", ""}, {"Disk2", "32 MB", "", ""}, {"Disk99", "8 MB", "", ""}};
   EXPECT_EQ(headless::Rows(ui::List::Disk), expected);
   ASSERT_EQ(DiskCount, 3);
   EXPECT_EQ(DiskTable[1].DiskNumber, 2);

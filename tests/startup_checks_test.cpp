@@ -66,7 +66,7 @@ TEST_F(StartupTest, TheDriveListIsFilledBeforeTheDiskList) {
   const auto disks = headless::Rows(ui::List::Disk);
   ASSERT_EQ(disks.size(), 3u);
   EXPECT_EQ(disks[1][0], "Disk1");
-  EXPECT_NE(disks[1].back().find("E:\\"), std::string::npos) << disks[1].back();
+  EXPECT_NE(disks[1][2].find("E:\\"), std::string::npos) << disks[1][2];
 }
 
 struct StartCase {

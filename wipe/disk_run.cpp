@@ -61,9 +61,11 @@ bool SizeDiskTarget(const platform::Device& disk, std::int32_t diskNumber, bool 
   return true;
 }
 
-bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, RunReport report) {
+bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, RunReport report,
+                   RunFacts* facts) {
   if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(*disk)) {
     report.outcome = RunOutcome::Failed;
+    NoteRunFailed(kRecordNotRemoved, facts);
   }
   switch (report.outcome) {
     case RunOutcome::Cancelled:
@@ -92,7 +94,7 @@ bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, RunReport re
 
 }  // namespace
 
-bool DiskWipeRun(std::int32_t diskNumber, bool resume, int methodId) {
+bool DiskWipeRun(std::int32_t diskNumber, bool resume, int methodId, RunFacts* facts) {
   CancelRequested = false;
   const WipeMethod* method = MethodOfRun(methodId);
   DiskRecord* record = SelectedDiskRecord();
@@ -116,7 +118,7 @@ bool DiskWipeRun(std::int32_t diskNumber, bool resume, int methodId) {
     ReleaseDisk(&disk, diskNumber);
     return false;
   }
-  const RunReport report = WritePasses(*method, target, StartOfRun(resume, *method), buffer.get());
+  const RunReport report = WritePassesOfRun(*method, target, resume, buffer.get(), facts);
   buffer.reset();
-  return FinishDiskRun(&disk, diskNumber, report);
+  return FinishDiskRun(&disk, diskNumber, report, facts);
 }

@@ -60,15 +60,20 @@ bool SizeDriveTarget(const std::string& volumeName, bool resume, DriveRecord* re
   return true;
 }
 
-void FormatAfterWipe(const std::string& volumeName, int methodId) {
+void FormatAfterWipe(const std::string& volumeName, int methodId, RunFacts* facts) {
   if (!ui::FormatBoxChecked()) return;
   ui::SetProgressCaption(methodId == 0 ? "Formatting drive . . ." : "  Formatting drive . . .");
-  FormatDrive(volumeName, kFormatCommandLineMode);
+  const bool formatted = FormatDrive(volumeName, kFormatCommandLineMode);
+  if (facts == nullptr) return;
+  facts->formatAsked = true;
+  facts->formatted = formatted;
 }
 
-bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport report) {
+bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport report,
+                    RunFacts* facts) {
   if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(LockedVolumeHandle)) {
     report.outcome = RunOutcome::Failed;
+    NoteRunFailed(kRecordNotRemoved, facts);
   }
   switch (report.outcome) {
     case RunOutcome::Cancelled:
@@ -88,7 +93,7 @@ bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport repor
   }
   UnlockVolume();
   LogMessage(SuccessLine("Drive " + volumeName, report.unwrittenBytes));
-  FormatAfterWipe(volumeName, methodId);
+  FormatAfterWipe(volumeName, methodId, facts);
   RefreshBothLists();
   if (ui::ShutdownBoxChecked()) ShutdownComputer();
   return true;
@@ -96,7 +101,7 @@ bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport repor
 
 }  // namespace
 
-bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId) {
+bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId, RunFacts* facts) {
   CancelRequested = false;
   const WipeMethod* method = MethodOfRun(methodId);
   DriveRecord* record = SelectedDriveRecord();
@@ -110,7 +115,7 @@ bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId) {
   AllowWholeVolume(volumeName);
   WipeTarget target{&LockedVolumeHandle, "  Wiping drive " + volumeName, &record->CapacityText, 0, 0};
   if (!SizeDriveTarget(volumeName, resume, record, &target)) return false;
-  const RunReport report = WritePasses(*method, target, StartOfRun(resume, *method), buffer.get());
+  const RunReport report = WritePassesOfRun(*method, target, resume, buffer.get(), facts);
   buffer.reset();
-  return FinishDriveRun(volumeName, methodId, report);
+  return FinishDriveRun(volumeName, methodId, report, facts);
 }

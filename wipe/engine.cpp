@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "app/log.h"
@@ -26,6 +27,7 @@ struct WriteFailures {
   std::vector<std::uint32_t> passBlocks;  // failed blocks of the current pass, ascending
   std::vector<std::uint32_t> runBlocks;   // blocks that failed in any finished pass
   std::uint32_t tailShortfall = 0;        // largest unwritten part of a tail
+  std::string abortReason;                // why the run was ended at once, for the report
 
   bool Exceeded() const { return consecutive > kMaxConsecutiveFailures; }
   // A block not written whole is skipped, not retried.
@@ -40,7 +42,10 @@ struct WriteFailures {
       passBlocks.push_back(completion.block);
     }
   }
-  void Abort() { consecutive = kMaxConsecutiveFailures + 1; }
+  void Abort(const std::string& reason) {
+    consecutive = kMaxConsecutiveFailures + 1;
+    abortReason = reason;
+  }
   void EndPass() {
     std::vector<std::uint32_t> merged;
     std::set_union(runBlocks.begin(), runBlocks.end(), passBlocks.begin(), passBlocks.end(),
@@ -127,7 +132,7 @@ void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint3
 
 void LogFatalPosition(WriteFailures* failures) {
   LogMessage("Fatal error, INVALID_SET_FILE_POINTER.");
-  failures->Abort();
+  failures->Abort("the device could not be positioned");
 }
 
 // False when the run has to stop: the next block could not be placed.
@@ -154,14 +159,14 @@ void WriteTail(const RunInputs& run, WriteFailures* failures) {
 enum class PassEnd { Completed, Stopped };
 
 PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, std::uint32_t* speed,
-                    WriteFailures* failures) {
+                    WriteFailures* failures, PassFacts* facts) {
   const bool randomData = run.method.passes[pass].kind == PatternKind::Random;
   const std::uint32_t passStart = SecondsOfDay(platform::LocalTimeNow());
   Checkpoints checkpoints{CheckpointInterval(run.target.blockCount)};
   int randomCounter = 0;
   for (std::uint32_t block = firstBlock; block < run.target.blockCount; ++block) {
     if (!TakeCheckpoint(run, pass, block, &checkpoints, failures)) {
-      failures->Abort();
+      failures->Abort("the breakpoint record could not be saved");
       return PassEnd::Stopped;
     }
     if (CancelRequested) {
@@ -172,28 +177,39 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
     ui::ProcessMessages();
     if (randomData) AdvanceRandomData(&randomCounter, run.buffer);
     ShowBlockProgress(run.target, block, firstBlock, passStart, speed);
-    if (!WriteBlock(run, block, failures)) return PassEnd::Stopped;
+    const bool placed = WriteBlock(run, block, failures);
+    facts->bytesWritten += kBlockSize;
+    if (!placed) return PassEnd::Stopped;
     ui::ProcessMessages();
   }
   return PassEnd::Completed;
 }
 
-PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFailures* failures) {
+PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFailures* failures,
+                  PassFacts* facts) {
   const bool resumedPass = run.start.resume && pass == run.start.firstPass;
   PreparePassBuffer(run.method, pass, resumedPass, run.start.fillByte, run.buffer);
   ui::SetProgressCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
   const std::uint32_t firstBlock = resumedPass ? run.start.startBlock : 0;
+  facts->pass = pass;
+  facts->firstBlock = firstBlock;
+  const std::uint32_t startTick = platform::TickCount();
   if (!run.writer.StartAt(firstBlock)) {
     LogFatalPosition(failures);
     return PassEnd::Stopped;
   }
-  if (WriteBlocks(run, pass, firstBlock, speed, failures) == PassEnd::Stopped) return PassEnd::Stopped;
-  WriteTail(run, failures);
-  // The next pass overwrites this one: it must be on the media first, not merged in a cache.
-  if (!run.writer.Flush()) {
-    failures->Abort();
-    return PassEnd::Stopped;
+  const PassEnd end = WriteBlocks(run, pass, firstBlock, speed, failures, facts);
+  bool flushed = false;
+  if (end == PassEnd::Completed) {
+    WriteTail(run, failures);
+    facts->bytesWritten += run.target.tailBytes < kBlockSize ? run.target.tailBytes : 0;
+    // The next pass overwrites this one: it must be on the media first, not merged in a cache.
+    flushed = run.writer.Flush();
+    if (!flushed) failures->Abort("the drive's write cache could not be flushed");
   }
+  facts->completed = flushed;
+  facts->milliseconds = platform::TickCount() - startTick;
+  if (!flushed) return PassEnd::Stopped;
   failures->EndPass();
   // The pause lets the device settle between passes; it processes no events.
   if (run.method.passCount > 1) platform::SleepMs(kPassPauseMs);
@@ -218,8 +234,10 @@ RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const 
   const RunInputs run{method, target, start, buffer, writer};
   WriteFailures failures;
   std::uint32_t speed = 0;
+  std::vector<PassFacts> passes;
   for (int pass = start.firstPass; pass < method.passCount; ++pass) {
-    if (WritePass(run, pass, &speed, &failures) == PassEnd::Stopped) break;
+    passes.emplace_back();
+    if (WritePass(run, pass, &speed, &failures, &passes.back()) == PassEnd::Stopped) break;
   }
   std::vector<BlockCompletion> done;
   writer.CompleteAll(&done);
@@ -228,7 +246,13 @@ RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const 
   RunOutcome outcome = CancelRequested       ? RunOutcome::Cancelled
                        : failures.Exceeded() ? RunOutcome::Failed
                                              : RunOutcome::Succeeded;
-  return {outcome, failures.UnwrittenBytes()};
+  // The blocks a stopped pass could not write count as well.
+  failures.EndPass();
+  std::string reason = failures.abortReason;
+  if (reason.empty() && outcome == RunOutcome::Failed) {
+    reason = "more than " + std::to_string(kMaxConsecutiveFailures) + " consecutive blocks could not be written";
+  }
+  return {outcome, failures.UnwrittenBytes(), failures.runBlocks, std::move(passes), reason};
 }
 
 const WipeMethod* MethodOfRun(int methodId) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "wipe/methods.h"
@@ -28,9 +29,22 @@ struct RunStart {
 RunStart StartOfRun(bool resume, const WipeMethod& method);
 
 enum class RunOutcome { Cancelled, Failed, Succeeded };
+
+// One pass as it went, for the erasure report.
+struct PassFacts {
+  int pass = 0;                    // index from 0
+  std::uint32_t firstBlock = 0;    // where it began: 0, or the block a resumed pass went on at
+  std::uint64_t bytesWritten = 0;  // bytes handed to the device, failed writes included
+  std::uint32_t milliseconds = 0;  // from its first block to its tail, the pause left out
+  bool completed = false;
+};
+
 struct RunReport {
   RunOutcome outcome;
   std::uint64_t unwrittenBytes;  // bytes some pass could not write (skipped blocks, short tails)
+  std::vector<std::uint32_t> unwrittenBlocks;  // ascending, each once
+  std::vector<PassFacts> passes;
+  std::string failureReason;  // why a failed run stopped
 };
 
 // Writes the passes of the method from the start over the target through the buffer.

@@ -143,20 +143,17 @@ void ListView::AddColumn(const std::string& caption, int width) {
   SendMessageW(hwnd(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(&column));
 }
 
-void ListView::FitLastColumn() {
-  HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETHEADER, 0, 0));
-  const int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
-  if (count == 0) return;
+void ListView::FitColumn(int column) {
   RECT client{};
   GetClientRect(hwnd(), &client);
   int others = 0;
-  for (int column = 0; column + 1 < count; ++column) {
-    others += static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+  for (int before = 0; before < column; ++before) {
+    others += static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(before), 0));
   }
-  const int last = static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(count - 1), 0));
+  const int width = static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
   const int room = client.right - others;
-  if (last > room && room > 0) {
-    SendMessageW(hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(count - 1), MAKELPARAM(room, 0));
+  if (width > room && room > 0) {
+    SendMessageW(hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(room, 0));
   }
 }
 

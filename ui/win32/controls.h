@@ -77,7 +77,8 @@ class ListView : public Control {
   void AddColumn(const std::string& caption, int width);
   // The last column gives up what the columns need beyond the client area, so the list shows
   // no horizontal scroll bar.
-  void FitLastColumn();
+  // Narrows this column so that it and the columns before it fit the client area.
+  void FitColumn(int column);
   void ClearRows();
   void AddRow(const std::string& caption, const std::vector<std::string>& subItems);
   int RowCount() const;

@@ -41,12 +41,13 @@ struct PageLayout {
   int linkId;
   int listId;
   std::vector<Column> columns;
+  int fittedColumn;  // the last of the long-standing columns: it fits the list, what follows scrolls
 };
 
 const PageLayout kDrivePage{"Choose Drive ", kIdDrivePanelCaption, kIdDriveScanLink, kIdDriveList,
-                            {{" Drive", 100}, {" File system", 100}, {" Capacity", 100}, {" Label", 233}}};
+                            {{" Drive", 100}, {" File system", 100}, {" Capacity", 100}, {" Label", 233}}, 3};
 const PageLayout kDiskPage{"Choose Disk", kIdDiskPanelCaption, kIdDiskScanLink, kIdDiskList,
-                           {{" Disk", 100}, {" Capacity", 100}, {" Logical drives on disk", 333}}};
+                           {{" Disk", 100}, {" Capacity", 100}, {" Logical drives on disk", 333}, {" Model", 280}}, 2};
 
 // One page of the page control: the panel's caption bar with its scan link, and the list.
 struct Page {
@@ -71,7 +72,7 @@ struct Page {
     captionBar.Create(frame, 0, "", {area.left, area.top, area.width, barHeight}, SS_LEFT | WS_CLIPSIBLINGS);
     list.Create(frame, layout.listId, {area.left, area.top + barHeight, area.width, area.height - barHeight});
     for (const Column& column : layout.columns) list.AddColumn(column.caption, Scaled(column.width, dpi));
-    list.FitLastColumn();
+    list.FitColumn(layout.fittedColumn);
   }
 
   // Only the active page's controls are seen and take input.
@@ -141,7 +142,7 @@ HMENU BuildMenuBar() {
   };
   const Menu menus[] = {
       {L"File", {{kMenuScanForHardwareChanges, L"Scan for hardware changes"}, {kMenuWipeItNow, L"Wipe it now"},
-                 {kMenuResume, L"Resume"}}},
+                 {kMenuResume, L"Resume"}, {kMenuOpenReportsFolder, L"Open reports folder"}}},
       {L"Option", {{kMenuDisableSound, L"Disable sound"}}},
       {L"Support", {{kMenuWebSite, L"Web site"}, {kMenuContactUs, L"Contact us"}}},
       {L"Update", {{kMenuCheckForUpdate, L"Check for update"}}},
@@ -318,6 +319,9 @@ void MainForm::OnMenu(int id) {
       break;
     case kMenuResume:
       SendMessageW(resume_.hwnd(), BM_CLICK, 0, 0);
+      break;
+    case kMenuOpenReportsFolder:
+      app::OpenReportsFolderClicked();
       break;
     case kMenuDisableSound:
       app::DisableSoundClicked();

@@ -42,9 +42,10 @@ export DUNMERE_MACHINE="Z:$(printf '%s' "$images/machine.json" | tr '/' '\\')"
 first_use "$disk" 512 $mib $((mib + 512)) $((17 * mib)) $((17 * mib + 512)) $((32 * mib))
 others_before=$(cat "$images/disk0.img" "$images/disk2.img" | cksum)
 
+rm -rf "$gui_bin/Reports"
 start_sim
 drive list TForm1 122
-expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|D:\\ [Data] E:\\ [Backup] ' "Disk1 before the wipe"
+expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|D:\\ [Data] E:\\ [Backup] |' "Disk1 before the wipe"
 
 click_on TForm1 tabpoint TForm1 100 1
 wait_for selected 1 tabs TForm1 100
@@ -64,16 +65,18 @@ printf '%s\n' "$out" | grep -q 'enabled=0 .*checked=0 ' || fail "format box duri
 picture_mid_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1" "32 MB"
 # One caption from the start of the pass to the end: a disk run has no formatting caption.
 finish_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1"
+check_report "disk 1" "Standard overwrite (overwrite with zeros) (1 pass)" "completed"
 expect_log "Disk 1 wiped successfully.
 You can partition and format the disk in Control panel->
-Administrator's tool->Computer management->Disk management."
+Administrator's tool->Computer management->Disk management.
+Report saved: $report_windows"
 
 # Both lists rebuilt, nothing checked: Disk1 without volumes (its table is gone, and so are D:
 # and E:), the other drives as before.
 drive list TForm1 122
-expect "$out" 'row=1 checked=0 cells=Disk1|32 MB|' "Disk1 after the wipe"
-expect "$out" 'row=0 checked=0 cells=Disk0|8 MB|C:\\ [System] ' "Disk0 after the wipe"
-expect "$out" 'row=2 checked=0 cells=Disk2|4 MB|F:\\ [USBSTICK] ' "Disk2 after the wipe"
+expect "$out" 'row=1 checked=0 cells=Disk1|32 MB||' "Disk1 after the wipe"
+expect "$out" 'row=0 checked=0 cells=Disk0|8 MB|C:\\ [System] |' "Disk0 after the wipe"
+expect "$out" 'row=2 checked=0 cells=Disk2|4 MB|F:\\ [USBSTICK] |' "Disk2 after the wipe"
 drive list TForm1 112
 expect "$out" 'row=0 checked=0 cells=C:\\|NTFS|7 MB|System' "C: after the disk wipe"
 printf '%s\n' "$out" | grep -q '^row=1 checked=0 cells=F:\\\\|FAT32|.*|USBSTICK$' || fail "F: after the disk wipe: $out"

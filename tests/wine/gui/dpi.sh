@@ -45,9 +45,15 @@ for item in "130 425" "131 23" "132 170" "133 170"; do
 done
 for list in 112 122; do
   drive list TForm1 $list
-  expect "$out" "hscroll=0" "list $list at 144 DPI"
   printf '%s\n' "$out" | grep -q '^column=0 width=150 ' || fail "first column of list $list not scaled: $out"
 done
+# The drive list fits its client area; the disk list's first three columns fit it the same way,
+# and only the model column after them scrolls.
+drive list TForm1 112
+expect "$out" "hscroll=0" "drive list at 144 DPI"
+label_width=$(printf '%s\n' "$out" | sed -n 's/^column=3 width=\([0-9]*\) .*/\1/p')
+drive list TForm1 122
+expect "$out" "column=2 width=$((label_width + 150)) text= Logical drives on disk" "disk list at 144 DPI"
 drive status TForm1 140
 expect "$out" "edges=600 750"
 screenshot main

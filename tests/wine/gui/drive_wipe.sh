@@ -4,7 +4,7 @@
 # to both confirmations; then the progress window through every pass and the format, until the
 # main window is back. Afterwards the log tells the success, the stick is FAT32 "CLEAN" again,
 # and its image holds nothing of what it held before, while the bytes in front of the volume
-# and the other disks are as they were.
+# and the other disks are as they were. The erasure report names the method and the result.
 source "$(dirname "$0")/session.sh" "$1" drive_wipe
 source "$(dirname "$0")/wipe_steps.sh"
 # 40 ms per MiB: a pass over the 63 MiB stick lasts about 2.5 s, long enough to be watched. The
@@ -22,6 +22,7 @@ printf 'boot loader of the stick' | dd of="$stick" seek=512 oflag=seek_bytes con
 front_before=$(head -c $mib "$stick" | cksum)
 others_before=$(cat "$images/disk0.img" "$images/disk1.img" | cksum)
 
+rm -rf "$gui_bin/Reports"
 start_sim
 drive list TForm1 112
 expect "$out" 'row=3 checked=0 cells=F:\\|FAT32|63 MB|USBSTICK' "the stick before the wipe"
@@ -47,13 +48,15 @@ finish_run "  Wiping drive F: with US Army AR380-19, performing overwrite 1 of 3
   Wiping drive F: with US Army AR380-19, performing overwrite 2 of 3
   Wiping drive F: with US Army AR380-19, performing overwrite 3 of 3
   Formatting drive . . ."
+check_report "drive F" "US Army AR380-19  (3 passes)" "completed"
 expect_log "Drive F: wiped successfully.
-Successfully formatted the drive."
+Successfully formatted the drive.
+Report saved: $report_windows"
 
 drive list TForm1 112
 expect "$out" 'row=3 checked=0 cells=F:\\|FAT32|63 MB|CLEAN' "the stick after the wipe and format"
 drive list TForm1 122
-expect "$out" 'row=2 checked=0 cells=Disk2|64 MB|F:\\ [CLEAN] ' "the stick's disk after the wipe"
+expect "$out" 'row=2 checked=0 cells=Disk2|64 MB|F:\\ [CLEAN] |' "the stick's disk after the wipe"
 [ -e "$gui_bin/format.bat" ] && fail "format.bat was left next to the program"
 
 drive close TForm1

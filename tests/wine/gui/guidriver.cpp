@@ -818,6 +818,15 @@ int Bar(const Args& args) {
   return 0;
 }
 
+// scroll <window> <id> <pixels>: scrolls a list sideways (LVM_SCROLL), so columns past its
+// right edge come into a screenshot.
+int Scroll(const Args& args) {
+  NeedArgs(args, 3, "scroll <window> <id> <pixels>");
+  HWND list = FindControl(FindTop(args[0]), Number(args[1].c_str()));
+  if (!Send(list, LVM_SCROLL, static_cast<WPARAM>(Number(args[2].c_str())), 0)) Fail("the list did not scroll");
+  return 0;
+}
+
 const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
   static const std::map<std::string, std::function<int(const Args&)>> verbs = {
       {"wait", Wait},     {"count", Count},   {"info", Info},       {"controls", Controls},
@@ -828,7 +837,7 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
       {"captions", Captions}, {"tree", Tree},   {"drop", Drop},       {"layout", Layout},
-      {"waittext", WaitText},
+      {"waittext", WaitText}, {"scroll", Scroll},
   };
   return verbs;
 }

@@ -43,10 +43,22 @@ printf '%s\n' "$out" | grep -q '^row=0 checked=0 cells=C:' || fail "the demo's d
 drive list TForm1 122
 for line in report=1 checkboxes=1 gridlines=1 trackselect=1 fullrowselect=1 nosortheader=1 \
             "column=0 width=100 text= Disk" "column=1 width=100 text= Capacity" \
-            "column=2 width=328 text= Logical drives on disk" hscroll=0; do
+            "column=2 width=328 text= Logical drives on disk" "column=3 width=280 text= Model"; do
   expect "$out" "$line" "disk list"
 done
 printf '%s\n' "$out" | grep -q '^row=0 checked=0 cells=Disk0|' || fail "the demo's disks are not listed: $out"
+# The model column, last: what each demo disk says of itself, the stick's padded serial trimmed.
+printf '%s\n' "$out" | grep -qx 'row=0 checked=0 cells=Disk0|256 MB|C:\\\\ \[System\] |DUNMERE VIRTUAL DISK 256 · S/N DM0001' ||
+  fail "Disk0's model: $out"
+printf '%s\n' "$out" | grep -q '^row=2 .*|DUNMERE POCKET STICK 64 · S/N DMS0003$' || fail "Disk2's model: $out"
+# The disk page scrolled to its right end, for a picture of the new column.
+drive page TForm1 100 1
+drive wait TForm1 visible
+sleep 0.5
+drive scroll TForm1 122 400
+screenshot disk-list-model
+drive scroll TForm1 122 -400
+drive page TForm1 100 0
 
 drive combo TForm1 130
 for line in "dropdownlist=1" "selected=0" \

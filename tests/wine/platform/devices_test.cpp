@@ -266,6 +266,23 @@ TEST_F(ImageDrive, ControlsThatWineAnswersOnAnImage) {
   EXPECT_EQ(size, 42u);
 }
 
+// An image file has no storage descriptor to give: the identity stays unknown, nothing leaks
+// in from the buffers the query used.
+TEST_F(ImageDrive, IdentityOfAnImageIsUnknown) {
+  Device device = Open(Access::QueryOnly);
+  ASSERT_TRUE(device.valid());
+  platform::DeviceIdentity identity;
+  identity.serial = "left over";
+  platform::QueryDeviceIdentity(device, &identity);
+  for (const std::string* text : {&identity.vendor, &identity.product, &identity.revision, &identity.serial}) {
+    for (char c : *text) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << *text;
+  }
+  EXPECT_NE(identity.serial, "left over");
+  platform::DeviceIdentity empty;
+  EXPECT_FALSE(platform::QueryDeviceIdentity(Device(), &empty));
+  EXPECT_EQ(empty.solidState, platform::DeviceAnswer::Unknown);
+}
+
 // An empty Device holds the value Windows also takes for "this process"; Wine lets the lock
 // controls succeed on that, so the layer must not pass it on.
 TEST(Devices, NothingIsSentThroughAnEmptyDevice) {

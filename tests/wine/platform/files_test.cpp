@@ -28,6 +28,23 @@ class FileBesideExecutable : public testing::Test {
   std::string path_;
 };
 
+TEST(Folders, CreatedOnceAndFoundThereAfterwardsButNotOverAFile) {
+  const std::string executable = platform::ExecutablePath();
+  const std::string folder = executable.substr(0, executable.find_last_of('\\')) + "\\wine-test-folder-" +
+                             std::to_string(GetCurrentProcessId());
+  RemoveDirectoryA(folder.c_str());
+  EXPECT_TRUE(platform::CreateFolder(folder));
+  EXPECT_TRUE(platform::CreateFolder(folder));  // there already
+  const DWORD attributes = GetFileAttributesA(folder.c_str());
+  EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  const std::string file = folder + "\\plain";
+  ASSERT_TRUE(platform::WriteFileBytes(file, {1, 2, 3}));
+  EXPECT_FALSE(platform::CreateFolder(file));
+  EXPECT_FALSE(platform::CreateFolder(folder + "\\missing\\deeper"));
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
 TEST(ExecutablePath, IsTheRunningProgramWithBackslashes) {
   const std::string path = platform::ExecutablePath();
   ASSERT_GT(path.size(), 3u);

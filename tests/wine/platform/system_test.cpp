@@ -54,6 +54,32 @@ TEST(Clocks, LocalTimeIsTheTimeOfDay) {
   EXPECT_LT(now.milliseconds, 1000);
 }
 
+TEST(Clocks, LocalTimeCarriesTheDate) {
+  const std::time_t before = std::time(nullptr);
+  const platform::LocalTime now = platform::LocalTimeNow();
+  const std::tm* local = std::localtime(&before);
+  ASSERT_NE(local, nullptr);
+  // Just before midnight the two may name neighbouring days; the test does not run then.
+  if (local->tm_hour == 23 && local->tm_min == 59) GTEST_SKIP() << "too close to midnight";
+  EXPECT_EQ(now.year, local->tm_year + 1900);
+  EXPECT_EQ(now.month, local->tm_mon + 1);
+  EXPECT_EQ(now.day, local->tm_mday);
+}
+
+TEST(SystemNames, ComputerUserAndWindowsAreNamed) {
+  std::string computer;
+  std::string user;
+  std::string windows;
+  ASSERT_TRUE(platform::ComputerName(&computer));
+  ASSERT_TRUE(platform::UserName(&user));
+  ASSERT_TRUE(platform::WindowsVersion(&windows));
+  EXPECT_FALSE(computer.empty());
+  EXPECT_FALSE(user.empty());
+  EXPECT_EQ(user.find('\0'), std::string::npos);
+  EXPECT_EQ(windows.rfind("Windows ", 0), 0u) << windows;
+  EXPECT_NE(windows.find("(build "), std::string::npos) << windows;
+}
+
 TEST(Clocks, CountersAdvanceAcrossASleep) {
   std::uint64_t counterBefore = 0;
   ASSERT_TRUE(platform::PerformanceCounter(&counterBefore));

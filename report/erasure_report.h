@@ -1,0 +1,80 @@
+#pragma once
+// The erasure report: one self-contained HTML page per run that started writing, kept in the
+// folder "Reports" next to the executable, in the order of a certificate of sanitization
+// (tool, target, method, time, result, log, signatures). Built from values only: the target
+// as the commands saw it before the run, and the facts the run produced.
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/log.h"
+#include "devices/tables.h"
+#include "platform/platform.h"
+#include "wipe/runs.h"
+
+// Unknown values are empty texts (or DeviceAnswer::Unknown).
+struct ReportTarget {
+  bool isDisk = false;
+  std::string volumeName;      // "E:" for a volume
+  std::int32_t diskNumber = kUnknownDisk;  // the disk, or the disk holding the volume
+  platform::DeviceIdentity identity;       // of that disk
+  std::uint64_t sizeBytes = 0;
+  std::string sizeText;        // as the list shows it
+  std::string fileSystem;      // a volume's former file system and label
+  std::string label;
+};
+
+struct ErasureReport {
+  std::string toolVersion;
+  std::string computerName;
+  std::string windowsVersion;
+  std::string userName;
+  ReportTarget target;
+  int methodId = 0;
+  RunFacts run;
+  std::string formattedWith;  // the volume's file system after the format; empty: none
+  std::string solidStateNotice;
+  std::vector<std::string> logLines;
+};
+
+// The target of a run as the tables describe it now, with the identity its disk gives.
+ReportTarget DriveReportTarget(const DriveRecord& record);
+ReportTarget DiskReportTarget(const DiskRecord& record);
+
+// "Disk 1 is a solid-state drive: ..." for a target on a solid-state disk, else empty.
+std::string SolidStateNotice(const ReportTarget& target);
+
+// "drive E" or "disk 1", as the file name says it.
+std::string ReportTargetName(const ReportTarget& target);
+// "Dunmere 2026-03-02 14-05-09 drive E.html"
+std::string ReportFileName(const platform::LocalTime& at, const ReportTarget& target);
+std::string HtmlEscaped(const std::string& text);
+std::string ComposeReportHtml(const ErasureReport& report);
+
+// Fills the tool's and the computer's part of the report.
+void DescribeSystem(ErasureReport* report);
+// "<executable's folder>\Reports"
+std::string ReportsFolder();
+// Writes the report into ReportsFolder and logs "Report saved: <path>", or a line saying why
+// it could not be saved. Nothing else of the run depends on it.
+bool SaveErasureReport(const ErasureReport& report);
+
+// Logs the solid-state notice for a target on a solid-state disk; before the first question.
+void AnnounceSolidState(const ReportTarget& target);
+// Completes the report of a run that started writing (the system, the notice, the file
+// system a format gave the volume) and saves it.
+void ReportRun(const ReportTarget& target, int methodId, const RunFacts& facts,
+               std::vector<std::string> logLines);
+
+// Runs run(RunFacts*) with its log lines kept, then reports it if it started writing.
+template <typename Run>
+bool RunWithReport(const ReportTarget& target, int methodId, Run run) {
+  RunFacts facts;
+  BeginRunLog();
+  const bool succeeded = run(&facts);
+  std::vector<std::string> lines = EndRunLog();
+  if (facts.startedWriting) ReportRun(target, methodId, facts, std::move(lines));
+  return succeeded;
+}

@@ -1,0 +1,305 @@
+// The erasure report of whole commands: a run that completed, was cancelled or failed leaves
+// one page in "Reports" next to the executable, read back here as its fields (label and value)
+// rather than its layout; texts from devices arrive escaped; a report that cannot be written
+// changes nothing of the run. Also the solid-state notice before the first question.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/handlers.h"
+#include "report/erasure_report.h"
+#include "tests/app_machine.h"
+#include "wipe/methods.h"
+
+namespace {
+
+using app_test::AppTest;
+using app_test::kMiB;
+
+const char* const kSolidStateNotice =
+    "Disk 1 is a solid-state drive: overwriting may not reach every flash cell; see the user guide.";
+
+std::string Unescaped(std::string text) {
+  const std::pair<const char*, const char*> entities[] = {
+      {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&amp;", "&"}};
+  for (const auto& [entity, plain] : entities) {
+    for (std::size_t at = text.find(entity); at != std::string::npos; at = text.find(entity, at + 1)) {
+      text.replace(at, std::strlen(entity), plain);
+    }
+  }
+  return text;
+}
+
+std::string WithoutTags(const std::string& html) { return std::regex_replace(html, std::regex("<[^>]*>"), " "); }
+
+// One report read back: its fields by label, its log and its raw text.
+struct ReadReport {
+  std::string html;
+  std::map<std::string, std::string> fields;  // "Method" -> the value, tags stripped, unescaped
+  std::vector<std::string> logLines;
+
+  explicit ReadReport(std::string text) : html(std::move(text)) {
+    const std::regex row("<tr><th>([^<]*)</th><td>(.*?)</td></tr>");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), row); it != std::sregex_iterator(); ++it) {
+      std::string value = WithoutTags((*it)[2].str());
+      value = std::regex_replace(value, std::regex(" +"), " ");
+      value = std::regex_replace(value, std::regex("^ | $"), "");
+      fields[Unescaped((*it)[1].str())] = Unescaped(value);
+    }
+    std::smatch log;
+    if (std::regex_search(html, log, std::regex("<pre>([^]*?)</pre>"))) {
+      std::string lines = log[1].str();
+      for (std::size_t start = 0, end = 0; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
+        logLines.push_back(Unescaped(lines.substr(start, end - start)));
+      }
+    }
+  }
+  std::string Field(const std::string& label) const {
+    auto found = fields.find(label);
+    return found == fields.end() ? "(no field " + label + ")" : found->second;
+  }
+  bool Logged(const std::string& ending) const {
+    for (const std::string& line : logLines) {
+      if (line.size() >= ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0) return true;
+    }
+    return false;
+  }
+};
+
+class ErasureReportTest : public AppTest {
+ protected:
+  void SetUp() override {
+    AppTest::SetUp();
+    machine_.formatPolls = 1;
+    machine_.disks[1].model = "DUNMERE VIRTUAL DISK 16";
+    machine_.disks[1].serial = " DM0016 ";
+    machine_.disks[1].bus = "SATA";
+    machine_.disks[1].solidState = platform::DeviceAnswer::Yes;
+    machine_.volumes[1].label = "Data";
+    sim::SetDate(2026, 3, 2);
+  }
+
+  void Choose(int page, const std::string& caption) {
+    Start();
+    sim::SetDate(2026, 3, 2);
+    sim::SetClock(14, 5, 9);
+    ui::ShowMainWindow();
+    headless::SetActivePage(page);
+    Check(page == ui::kPageWipeDrive ? ui::List::Drive : ui::List::Disk, caption);
+  }
+
+  std::vector<std::string> ReportFiles() const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(HostPath("Reports"), ec)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  ReadReport OnlyReport() const {
+    const std::vector<std::string> names = ReportFiles();
+    EXPECT_EQ(names.size(), 1u);
+    if (names.empty()) return ReadReport("");
+    std::ifstream in(HostPath("Reports/" + names[0]), std::ios::binary);
+    return ReadReport(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  }
+
+  static bool Logged(const std::string& text) {
+    for (const std::string& line : headless::LogTexts()) {
+      if (line == text) return true;
+    }
+    return false;
+  }
+};
+
+TEST_F(ErasureReportTest, CompletedDriveWipeNamesToolTargetMethodTimesAndResult) {
+  Choose(ui::kPageWipeDrive, "E:\\");
+  headless::SetMethodIndex(1);
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+  app::WipeItNowClicked();
+
+  EXPECT_EQ(ReportFiles(), std::vector<std::string>{"Dunmere 2026-03-02 14-05-09 drive E.html"});
+  EXPECT_TRUE(Logged("Report saved: C:\\Program Files\\Dunmere\\Reports\\Dunmere 2026-03-02 14-05-09 drive E.html"));
+  EXPECT_EQ(sim::SoundsPlayed().back(), "finish.wav");
+
+  const ReadReport report = OnlyReport();
+  EXPECT_EQ(report.Field("Tool"), "Dunmere 1.0.0");
+  EXPECT_EQ(report.Field("Computer"), "SIMULATED-PC");
+  EXPECT_EQ(report.Field("Windows"), "Windows 10.0 (build 19045)");
+  EXPECT_EQ(report.Field("User"), "Operator");
+  EXPECT_EQ(report.Field("Target"), "drive E:");
+  EXPECT_EQ(report.Field("On disk"), "1");
+  EXPECT_EQ(report.Field("Model"), "DUNMERE VIRTUAL DISK 16");
+  EXPECT_EQ(report.Field("Serial number"), "DM0016");
+  EXPECT_EQ(report.Field("Bus"), "SATA");
+  EXPECT_EQ(report.Field("Solid-state"), "yes");
+  EXPECT_EQ(report.Field("Former file system"), "NTFS");
+  EXPECT_EQ(report.Field("Former label"), "Data");
+  EXPECT_EQ(report.Field("Method"), WipeMethods[1].boxText);
+  EXPECT_EQ(report.Field("Passes"), "zeros (0x00) ones (0xFF) random data");
+  EXPECT_EQ(report.Field("Resumed"), "no");
+  EXPECT_EQ(report.Field("Bytes per pass"), "3,149,824");  // 3 MiB and a tail of 4 KiB
+  EXPECT_EQ(report.Field("Started").rfind("2026-03-02 14:05:", 0), 0u) << report.Field("Started");
+  EXPECT_EQ(report.Field("Ended").rfind("2026-03-02 14:05:", 0), 0u) << report.Field("Ended");
+  for (const char* pass : {"Pass 1", "Pass 2", "Pass 3"}) EXPECT_NE(report.Field(pass).find("3.0 MB"), std::string::npos) << pass;
+  EXPECT_EQ(report.Field("Result"), "completed");
+  EXPECT_EQ(report.Field("Not overwritten"), "none");
+  EXPECT_EQ(report.Field("Verification"), "none: not performed");
+  EXPECT_EQ(report.Field("Formatted"), "yes, NTFS");
+  EXPECT_EQ(report.Field("Notice"), kSolidStateNotice);
+  EXPECT_TRUE(report.Logged("Drive E: wiped successfully."));
+  EXPECT_TRUE(report.Logged("Successfully formatted the drive."));
+  for (const char* line : {"Erased by", "Verified by", "Signature", "Date"}) {
+    EXPECT_NE(report.html.find(std::string("<th>") + line + "</th><td></td>"), std::string::npos) << line;
+  }
+  // Self-contained: nothing to run and nothing fetched.
+  EXPECT_EQ(report.html.find("<script"), std::string::npos);
+  EXPECT_EQ(report.html.find("http"), std::string::npos);
+  EXPECT_EQ(report.html.find("src="), std::string::npos);
+}
+
+TEST_F(ErasureReportTest, CancelledDiskWipeSaysSoAndWhereAResumeWouldGoOn) {
+  machine_.disks[1].solidState = platform::DeviceAnswer::No;
+  Choose(ui::kPageWipeDisk, "Disk1");
+  headless::SetMethodIndex(2);
+  headless::SetPumpHook([](long pump) {
+    if (pump == 20) CancelRequested = true;
+  });
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+  app::WipeItNowClicked();
+
+  EXPECT_EQ(ReportFiles(), std::vector<std::string>{"Dunmere 2026-03-02 14-05-09 disk 1.html"});
+  const ReadReport report = OnlyReport();
+  EXPECT_EQ(report.Field("Target"), "disk 1 (whole disk)");
+  EXPECT_EQ(report.Field("Size"), "16,777,216 bytes (16 MB)");
+  EXPECT_EQ(report.Field("Solid-state"), "no");
+  EXPECT_EQ(report.fields.count("Notice"), 0u);
+  EXPECT_EQ(report.Field("Result"), "cancelled by the user");
+  EXPECT_EQ(report.Field("Formatted"), "not applicable (whole disk)");
+  EXPECT_NE(report.Field("Pass 1 (not finished)").find(" MB"), std::string::npos);
+  EXPECT_EQ(report.fields.count("Pass 2"), 0u);
+  EXPECT_TRUE(report.Logged("User canceled."));
+  for (const std::string& line : headless::LogTexts()) EXPECT_EQ(line.find("solid-state"), std::string::npos) << line;
+
+  // Resumed from the record it left: the second report says where the run went on.
+  headless::SetPumpHook(nullptr);
+  std::filesystem::remove_all(HostPath("Reports"));
+  sim::SetClock(15, 0, 0);
+  Check(ui::List::Disk, "Disk1");
+  headless::QueueAnswers({ui::kDialogYes});
+  app::ResumeClicked();
+
+  const ReadReport resumed = OnlyReport();
+  EXPECT_EQ(resumed.Field("Resumed").rfind("yes, from pass 1 at block ", 0), 0u) << resumed.Field("Resumed");
+  EXPECT_EQ(resumed.Field("Result"), "completed");
+  EXPECT_NE(resumed.Field("Pass 7").find(" MB"), std::string::npos);
+  // The resumed pass is listed from the block it went on at.
+  const std::string resumedFrom = resumed.Field("Resumed").substr(std::string("yes, from pass 1 at ").size());
+  EXPECT_NE(resumed.Field("Pass 1 from " + resumedFrom).find(" MB"), std::string::npos) << resumedFrom;
+}
+
+TEST_F(ErasureReportTest, FailedRunGivesTheReasonAndTheBlocksNotOverwritten) {
+  Choose(ui::kPageWipeDrive, "E:\\");
+  headless::SetMethodIndex(2);  // seven passes of three blocks: the 11th failure comes in pass 4
+  sim::FailWrites("\\\\.\\E:", 0, 3);
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+  app::WipeItNowClicked();
+
+  EXPECT_EQ(sim::SoundsPlayed().back(), "ding.wav");
+  const ReadReport report = OnlyReport();
+  EXPECT_EQ(report.Field("Result"), "failed: more than 10 consecutive blocks could not be written");
+  EXPECT_EQ(report.Field("Not overwritten"), "3,145,728 bytes; blocks of 1 MB: 0, 1, 2");
+  EXPECT_EQ(report.Field("Formatted"), "no");
+  for (const char* pass : {"Pass 1", "Pass 2", "Pass 3"}) EXPECT_NE(report.fields.count(pass), 0u) << pass;
+  EXPECT_NE(report.Field("Pass 4 (not finished)").find(" MB"), std::string::npos);
+  EXPECT_EQ(report.fields.count("Pass 5"), 0u);
+  EXPECT_TRUE(report.Logged("Wipe aborted!"));
+}
+
+TEST_F(ErasureReportTest, TextsFromDevicesAndFileSystemsAreEscaped) {
+  machine_.volumes[1].label = "<b>&\"x\"'";
+  machine_.disks[1].model = "A<B & C>";
+  Choose(ui::kPageWipeDrive, "E:\\");
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+  app::WipeItNowClicked();
+
+  const ReadReport report = OnlyReport();
+  EXPECT_EQ(report.Field("Former label"), "<b>&\"x\"'");
+  EXPECT_EQ(report.Field("Model"), "A<B & C>");
+  EXPECT_NE(report.html.find("&lt;b&gt;&amp;&quot;x&quot;&#39;"), std::string::npos);
+  EXPECT_EQ(report.html.find("<b>"), std::string::npos);
+  EXPECT_EQ(report.html.find("A<B"), std::string::npos);
+}
+
+TEST_F(ErasureReportTest, AReportThatCannotBeWrittenIsLoggedAndTheRunStillSucceeds) {
+  struct Case {
+    sim::Op failing;
+    const char* line;
+  };
+  const Case cases[] = {
+      {sim::Op::CreateFolder,
+       "The erasure report could not be saved: the folder C:\\Program Files\\Dunmere\\Reports cannot be made."},
+      {sim::Op::WriteFile,
+       "The erasure report could not be saved: C:\\Program Files\\Dunmere\\Reports\\Dunmere 2026-03-02 "
+       "14-05-09 drive E.html cannot be written."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    headless::Reset();
+    std::filesystem::remove_all(HostPath("Reports"));
+    Choose(ui::kPageWipeDrive, "E:\\");
+    sim::SetFaultHook([&c](const sim::Call& call) { return call.op == c.failing && call.path.find("Reports") != std::string::npos; });
+    headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+    app::WipeItNowClicked();
+    sim::ClearFaults();
+
+    EXPECT_TRUE(Logged(c.line));
+    EXPECT_TRUE(Logged("Drive E: wiped successfully."));
+    EXPECT_EQ(sim::SoundsPlayed().back(), "finish.wav");
+    EXPECT_TRUE(ReportFiles().empty());
+  }
+}
+
+TEST_F(ErasureReportTest, SolidStateNoticeComesBeforeTheFirstQuestionAndNoReportWithoutARun) {
+  Choose(ui::kPageWipeDisk, "Disk1");
+  std::size_t dialogsAtNotice = 99;
+  sim::SetFaultHook([&dialogsAtNotice](const sim::Call&) {
+    for (const std::string& line : headless::LogTexts()) {
+      if (line == kSolidStateNotice && dialogsAtNotice == 99) dialogsAtNotice = headless::Dialogs().size();
+    }
+    return false;
+  });
+  headless::QueueAnswers({ui::kDialogNo});
+
+  app::WipeItNowClicked();
+
+  EXPECT_EQ(headless::LogTexts(), std::vector<std::string>{kSolidStateNotice});
+  EXPECT_EQ(dialogsAtNotice, 0u);
+  EXPECT_EQ(headless::Dialogs().size(), 1u);
+  EXPECT_TRUE(ReportFiles().empty());
+}
+
+TEST_F(ErasureReportTest, OpenReportsFolderMakesTheFolderAndHandsItToTheShell) {
+  Start();
+  app::OpenReportsFolderClicked();
+  EXPECT_TRUE(std::filesystem::is_directory(HostPath("Reports")));
+  const std::vector<sim::Call> opened = CallsOf(sim::Op::ShellOpen);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].path, "C:\\Program Files\\Dunmere\\Reports");
+  EXPECT_TRUE(opened[0].ok);
+}
+
+}  // namespace
