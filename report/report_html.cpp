@@ -13,10 +13,10 @@ constexpr std::size_t kBlocksListed = 20;
 
 const char* const kStyle =
     "@page{size:auto;margin:12mm}"
-    "body{font:10pt/1.3 Arial,Helvetica,sans-serif;color:#000;margin:0 auto;max-width:180mm}"
+    "body{font:10pt/1.3 Arial,Helvetica,sans-serif;color:#000;margin:6mm auto;max-width:180mm}"
     "h1{font-size:15pt;margin:0 0 2mm}h2{font-size:11pt;margin:3mm 0 1mm;border-bottom:1px solid #888}"
     "table{border-collapse:collapse;width:100%}th{text-align:left;font-weight:normal;color:#444;"
-    "width:38mm;vertical-align:top;padding:0 2mm 0 0}td{padding:0;vertical-align:top}"
+    "width:38mm;vertical-align:top;padding:0 2mm 0 0}td{padding:0;vertical-align:top;white-space:pre-wrap}"
     "ol{margin:0;padding-left:5mm}pre{font:7.5pt/1.2 Consolas,monospace;margin:0;white-space:pre-wrap}"
     ".notice{border:1px solid #000;padding:1mm 2mm;margin-top:2mm}"
     ".sign td{border-bottom:1px solid #000;height:8mm}";
