@@ -70,10 +70,9 @@ bool UserName(std::string* name) {
 bool WindowsVersion(std::string* version) {
   using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  auto call = ntdll == nullptr
-                  ? nullptr
-                  : reinterpret_cast<RtlGetVersionCall>(
-                        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+  FARPROC entry = ntdll == nullptr ? nullptr : GetProcAddress(ntdll, "RtlGetVersion");
+  // The detour through void(*)() is the conversion GCC accepts between function pointer types.
+  auto call = entry == nullptr ? nullptr : reinterpret_cast<RtlGetVersionCall>(reinterpret_cast<void (*)()>(entry));
   OSVERSIONINFOW info = {};
   info.dwOSVersionInfoSize = sizeof info;
   if (call == nullptr || call(&info) != 0) return false;
