@@ -69,7 +69,7 @@ check_report "disk 1" "Standard overwrite (overwrite with zeros) (1 pass)" "comp
 expect_log "Disk 1 wiped successfully.
 You can partition and format the disk in Control panel->
 Administrator's tool->Computer management->Disk management.
-Report saved: $report_windows"
+Report saved: $report_logged"
 
 # Both lists rebuilt, nothing checked: Disk1 without volumes (its table is gone, and so are D:
 # and E:), the other drives as before.

@@ -51,7 +51,7 @@ finish_run "  Wiping drive F: with US Army AR380-19, performing overwrite 1 of 3
 check_report "drive F" "US Army AR380-19  (3 passes)" "completed"
 expect_log "Drive F: wiped successfully.
 Successfully formatted the drive.
-Report saved: $report_windows"
+Report saved: $report_logged"
 
 drive list TForm1 112
 expect "$out" 'row=3 checked=0 cells=F:\\|FAT32|63 MB|CLEAN' "the stick after the wipe and format"

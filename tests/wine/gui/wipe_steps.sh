@@ -143,14 +143,15 @@ expect_log() {
 
 # check_report <target> <method> <result>: the run left exactly one report of the target ("drive
 # F", "disk 1") in Reports next to the program, naming the method and the result; report_file
-# is its host path, report_windows the path the program logged. The page as headless Chromium
-# renders it is kept with the screenshots as "report".
+# is its host path, report_logged the path the program logged as the driver reads the log (every
+# backslash doubled). The page as headless Chromium renders it is kept with the screenshots as
+# "report".
 check_report() {
   local found
   found=$(find "$gui_bin/Reports" -maxdepth 1 -name "Dunmere * $1.html" 2>/dev/null)
   [ -n "$found" ] && [ "$(printf '%s\n' "$found" | wc -l)" = 1 ] || fail "expected one report of $1: $found"
   report_file=$found
-  report_windows="Z:$(printf '%s' "$found" | tr / '\\')"
+  report_logged="Z:$(printf '%s' "$found" | sed 's|/|\\\\|g')"
   grep -qF "<tr><th>Method</th><td>$2</td></tr>" "$report_file" || fail "the report does not name the method $2"
   grep -qF "<tr><th>Result</th><td>$3</td></tr>" "$report_file" || fail "the report does not say $3"
   local shot="$gui_shots/$gui_test-report.png"
