@@ -23,6 +23,15 @@ using namespace wipe_test;
 const std::string kE = "\\\\.\\E:";
 constexpr std::uint8_t kOldByte = 0x11;
 
+// Milliseconds from one time of day to a later one, across one midnight.
+std::uint32_t MsBetween(const platform::LocalTime& from, const platform::LocalTime& to) {
+  const auto ms = [](const platform::LocalTime& t) {
+    return ((t.hour * 60L + t.minute) * 60L + t.second) * 1000L + t.milliseconds;
+  };
+  constexpr long kDayMs = 86400L * 1000;
+  return static_cast<std::uint32_t>((ms(to) - ms(from) + kDayMs) % kDayMs);
+}
+
 class DriveRunTest : public EngineTest {
  protected:
   // E: of `length` bytes, selected, the format box cleared (tests of the end set it again).
@@ -345,8 +354,9 @@ TEST_F(DriveRunTest, ProgressWindowAtABlock) {
       const bool beforeDisplay = (pump - base) % 2 == 1;
       if (block != current->block) return;
       if (beforeDisplay) {
-        sim::SetClock(current->atBlock.hour, current->atBlock.minute, current->atBlock.second,
-                      current->atBlock.milliseconds);
+        // The clock moves as a real one does, tick count with it: the window draws a block
+        // only when time has passed since the last one it drew.
+        sim::AdvanceClock(MsBetween(current->start, current->atBlock));
       } else {
         *seen = {headless::ProgressValue(ui::ProgressValue::Speed), headless::ProgressValue(ui::ProgressValue::Amount),
                  headless::ProgressValue(ui::ProgressValue::Elapsed),
@@ -357,6 +367,60 @@ TEST_F(DriveRunTest, ProgressWindowAtABlock) {
     EXPECT_EQ(*seen, (std::vector<std::string>{c.speed, std::to_string(c.block) + " MB/20.0 MB", c.elapsed,
                                                c.timeLeft, std::to_string(c.bar)}));
   }
+}
+
+// The window draws at most every 100 ms of the tick count, always the first and the last block
+// of a pass, and the block a stopped pass reached. A block takes 30 ms here (15 ms a pump).
+TEST_F(DriveRunTest, ProgressIsDrawnAtMostTenTimesASecond) {
+  struct Case {
+    const char* what;
+    long cancelAfterBlock;  // -1: the pass runs to its end
+    std::vector<std::string> drawn;
+  };
+  const Case cases[] = {
+      {"whole pass", -1, {"0", "4", "8", "12", "16", "19"}},
+      {"cancelled between draws", 6, {"0", "4", "6"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    headless::Reset();
+    Prepare(20 * kMiB);
+    auto drawn = std::make_shared<std::vector<std::string>>();
+    const long base = headless::PumpCount();
+    const long cancelAt = c.cancelAfterBlock;
+    headless::SetPumpHook([base, cancelAt, drawn](long pump) {
+      sim::AdvanceClock(15);
+      const bool afterWrite = (pump - base) % 2 == 0;
+      if (!afterWrite) return;
+      const std::string amount = headless::ProgressValue(ui::ProgressValue::Amount);
+      const std::string block = amount.substr(0, amount.find(' '));
+      if (drawn->empty() || drawn->back() != block) drawn->push_back(block);
+      if ((pump - base) / 2 - 1 == cancelAt) CancelRequested = true;
+    });
+    EXPECT_EQ(DriveWipeRun("E:", false, 0), c.cancelAfterBlock < 0);
+    headless::SetPumpHook(nullptr);
+    const std::string amount = headless::ProgressValue(ui::ProgressValue::Amount);
+    const std::string last = amount.substr(0, amount.find(' '));
+    if (drawn->back() != last) drawn->push_back(last);
+    EXPECT_EQ(*drawn, c.drawn);
+    EXPECT_EQ(headless::ProgressBar(), std::stoi(c.drawn.back()) * 100 / 20);
+  }
+}
+
+// A volume longer than its file system is written whole: the amount's total is that length,
+// and the record carries the same text, for the resumed run to show.
+TEST_F(DriveRunTest, TotalShownIsTheLengthWritten) {
+  Prepare(12 * kMiB, 11 * kMiB + 512 * 1024);
+  EXPECT_EQ(FieldText(SelectedDrive().CapacityText), "11 MB");
+  CancelAtPump(24);  // after the last block: the record before block 11 stays
+  EXPECT_FALSE(DriveWipeRun("E:", false, 0));
+  EXPECT_EQ(BlockWrites(kE).size(), 12u);
+  EXPECT_EQ(headless::ProgressValue(ui::ProgressValue::Amount), "11 MB/12 MB");
+  EXPECT_EQ(headless::ProgressBar(), 91);
+  const BreakpointValues record = RecordOnE();
+  EXPECT_EQ(record.StartBlock, 11u);
+  EXPECT_EQ(record.BlockCount, 12u);
+  EXPECT_EQ(FieldText(record.CapacityText), "12 MB");
 }
 
 // In the first second of a later pass the speed is the last of the pass before, and the time

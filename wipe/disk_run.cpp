@@ -58,6 +58,7 @@ bool SizeDiskTarget(const platform::Device& disk, std::int32_t diskNumber, bool 
     return false;
   }
   SplitIntoBlocks(length, &target->blockCount, &target->tailBytes);
+  NameWrittenLength(length, record->Capacity, &record->CapacityText);
   return true;
 }
 

@@ -57,6 +57,7 @@ bool SizeDriveTarget(const std::string& volumeName, bool resume, DriveRecord* re
     return false;
   }
   SplitIntoBlocks(length, &target->blockCount, &target->tailBytes);
+  NameWrittenLength(length, record->Capacity, &record->CapacityText);
   return true;
 }
 

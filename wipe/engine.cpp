@@ -112,22 +112,57 @@ bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpo
   return saved;
 }
 
-// The display is per pass; the speed v is kept from one pass to the next.
-void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint32_t firstBlock,
-                       std::uint32_t passStart, std::uint32_t* speed) {
-  ui::ShowProgressWindow();
+// The display is per pass; the speed v is kept from one pass to the next. Every label and the
+// bar repaint the window, which under load costs more than writing the block: so the display is
+// drawn at most every kDrawIntervalMs, and always for the first and the last block of a pass and
+// for the block a stopped pass ended at. Whatever is shown is what some block's values are.
+constexpr std::uint32_t kDrawIntervalMs = 100;
+
+struct PassDisplay {
+  const WipeTarget& target;
+  std::uint32_t firstBlock;
+  std::uint32_t passStart;  // t0, seconds of the day
+  std::uint32_t* speed;     // v
+  std::uint32_t drawnAtTick = 0;
+  bool owed = false;        // a block went by without being drawn
+  std::uint32_t owedBlock = 0;
+};
+
+void DrawBlockProgress(PassDisplay* display, std::uint32_t block) {
+  const WipeTarget& target = display->target;
   ui::SetProgressBar(PassPercent(block, target.blockCount));
   ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
-  const std::uint32_t elapsed = ElapsedSeconds(passStart, SecondsOfDay(platform::LocalTimeNow()));
+  const std::uint32_t elapsed = ElapsedSeconds(display->passStart, SecondsOfDay(platform::LocalTimeNow()));
+  std::uint32_t* speed = display->speed;
   if (elapsed != 0) {
-    *speed = PassSpeed(block - firstBlock, elapsed);
+    *speed = PassSpeed(block - display->firstBlock, elapsed);
     ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
   }
   ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
   if (*speed > 0) {
     ui::SetProgressValue(ui::ProgressValue::TimeLeft,
-                         DurationText(PassTimeLeft(target.blockCount - firstBlock, *speed, elapsed)));
+                         DurationText(PassTimeLeft(target.blockCount - display->firstBlock, *speed, elapsed)));
   }
+  display->drawnAtTick = platform::TickCount();
+  display->owed = false;
+}
+
+// The window comes back at every block when the user closed it; the values only when due.
+void ShowBlockProgress(PassDisplay* display, std::uint32_t block) {
+  ui::ShowProgressWindow();
+  const bool due = block == display->firstBlock || block + 1 == display->target.blockCount ||
+                   platform::TickCount() - display->drawnAtTick >= kDrawIntervalMs;
+  if (due) {
+    DrawBlockProgress(display, block);
+    return;
+  }
+  display->owed = true;
+  display->owedBlock = block;
+}
+
+// A pass that stops early leaves the window at the last block it reached.
+void ShowStoppedProgress(PassDisplay* display) {
+  if (display->owed) DrawBlockProgress(display, display->owedBlock);
 }
 
 void LogFatalPosition(WriteFailures* failures) {
@@ -158,28 +193,40 @@ void WriteTail(const RunInputs& run, WriteFailures* failures) {
 
 enum class PassEnd { Completed, Stopped };
 
+// Checkpoint, cancel and the count of failures, before block k. False when the pass stops here.
+bool ReadyForBlock(const RunInputs& run, int pass, std::uint32_t block, Checkpoints* checkpoints,
+                   WriteFailures* failures) {
+  if (!TakeCheckpoint(run, pass, block, checkpoints, failures)) {
+    failures->Abort("the breakpoint record could not be saved");
+    return false;
+  }
+  if (CancelRequested) {
+    if (ResumableChecked()) SaveDurably(run, pass, block, failures);
+    return false;
+  }
+  return !failures->Exceeded();
+}
+
 PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, std::uint32_t* speed,
                     WriteFailures* failures, PassFacts* facts) {
   const bool randomData = run.method.passes[pass].kind == PatternKind::Random;
-  const std::uint32_t passStart = SecondsOfDay(platform::LocalTimeNow());
+  PassDisplay display{run.target, firstBlock, SecondsOfDay(platform::LocalTimeNow()), speed};
   Checkpoints checkpoints{CheckpointInterval(run.target.blockCount)};
   int randomCounter = 0;
   for (std::uint32_t block = firstBlock; block < run.target.blockCount; ++block) {
-    if (!TakeCheckpoint(run, pass, block, &checkpoints, failures)) {
-      failures->Abort("the breakpoint record could not be saved");
+    if (!ReadyForBlock(run, pass, block, &checkpoints, failures)) {
+      ShowStoppedProgress(&display);
       return PassEnd::Stopped;
     }
-    if (CancelRequested) {
-      if (ResumableChecked()) SaveDurably(run, pass, block, failures);
-      return PassEnd::Stopped;
-    }
-    if (failures->Exceeded()) return PassEnd::Stopped;
     ui::ProcessMessages();
     if (randomData) AdvanceRandomData(&randomCounter, run.buffer);
-    ShowBlockProgress(run.target, block, firstBlock, passStart, speed);
+    ShowBlockProgress(&display, block);
     const bool placed = WriteBlock(run, block, failures);
     facts->bytesWritten += kBlockSize;
-    if (!placed) return PassEnd::Stopped;
+    if (!placed) {
+      ShowStoppedProgress(&display);
+      return PassEnd::Stopped;
+    }
     ui::ProcessMessages();
   }
   return PassEnd::Completed;
@@ -264,6 +311,10 @@ const WipeMethod* MethodOfRun(int methodId) {
 void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes) {
   *blockCount = static_cast<std::uint32_t>(bytes / kBlockSize);
   *tailBytes = static_cast<std::uint32_t>(bytes % kBlockSize);
+}
+
+void NameWrittenLength(std::uint64_t length, std::uint64_t capacity, char (*capacityText)[50]) {
+  if (length != capacity) SetField(*capacityText, FormatSizeText(length));
 }
 
 std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes) {

@@ -55,6 +55,11 @@ RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const 
 const WipeMethod* MethodOfRun(int methodId);
 // N and T of a target of this many bytes.
 void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes);
+// A fresh run names its total after "/" in the window, and in its breakpoint records, by the
+// target record's size text; when it writes another length than the record's size (a volume
+// longer than its file system), that text becomes the length's own, so the amount ends at the
+// total and a resumed run shows the same.
+void NameWrittenLength(std::uint64_t length, std::uint64_t capacity, char (*capacityText)[50]);
 // "Drive E: wiped successfully." or, when something could not be written,
 // "Drive E: wiped, but 3 MB could not be overwritten." (MB rounded up).
 std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes);
