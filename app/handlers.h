@@ -22,7 +22,8 @@ void WebSiteClicked();
 void ContactUsClicked();
 void UserGuideClicked();
 void CheckForUpdateClicked();
-void DisableSoundClicked();  // toggles the check mark
+void DisableSoundClicked();     // toggles the check mark
+void VerifyAfterWipeClicked();  // toggles the check mark
 
 // TForm3
 void CancelClicked();

@@ -104,6 +104,10 @@ void DisableSoundClicked() {
   ui::SetOptionChecked(ui::Option::DisableSound, !ui::OptionChecked(ui::Option::DisableSound));
 }
 
+void VerifyAfterWipeClicked() {
+  ui::SetOptionChecked(ui::Option::VerifyAfterWipe, !ui::OptionChecked(ui::Option::VerifyAfterWipe));
+}
+
 void CancelClicked() { CancelRequested = true; }
 
 }  // namespace app

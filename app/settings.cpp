@@ -11,8 +11,17 @@ namespace {
 
 const char* const kSettingsFileName = "setting.bin";
 constexpr std::size_t kSettingsFileSize = 50;
-constexpr std::uint8_t kSoundDisabled = 0xFF;
-constexpr std::uint8_t kSoundEnabled = 0x00;
+// Each switch is one byte: 0xFF turns its option away from the default, anything else keeps
+// the default, so files written before a switch existed (zeros there) keep their meaning.
+constexpr std::size_t kSoundSwitch = 0;
+constexpr std::size_t kVerifySwitch = 1;
+constexpr std::uint8_t kSwitchOff = 0xFF;
+constexpr std::uint8_t kSwitchDefault = 0x00;
+
+// A file too short to hold a switch leaves that option at its default.
+bool SwitchOff(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return bytes.size() > at && bytes[at] == kSwitchOff;
+}
 
 }  // namespace
 
@@ -29,16 +38,16 @@ bool LoadSettings() {
   if (!platform::ReadFileBytes(FileNextToExecutable(kSettingsFileName), kSettingsFileSize, &bytes)) {
     return false;
   }
-  // Only byte 0 means anything; an empty file has none and leaves the sounds on.
-  const bool disabled = !bytes.empty() && bytes[0] == kSoundDisabled;
-  ui::SetOptionChecked(ui::Option::DisableSound, disabled);
+  ui::SetOptionChecked(ui::Option::DisableSound, SwitchOff(bytes, kSoundSwitch));
+  ui::SetOptionChecked(ui::Option::VerifyAfterWipe, !SwitchOff(bytes, kVerifySwitch));
   return true;
 }
 
 bool SaveSettings() {
-  // The 49 bytes after the switch are reserved and written as zeros.
+  // The bytes after the switches are reserved and written as zeros.
   std::vector<std::uint8_t> bytes(kSettingsFileSize, 0);
-  bytes[0] = ui::OptionChecked(ui::Option::DisableSound) ? kSoundDisabled : kSoundEnabled;
+  bytes[kSoundSwitch] = ui::OptionChecked(ui::Option::DisableSound) ? kSwitchOff : kSwitchDefault;
+  bytes[kVerifySwitch] = ui::OptionChecked(ui::Option::VerifyAfterWipe) ? kSwitchDefault : kSwitchOff;
   return platform::WriteFileBytes(FileNextToExecutable(kSettingsFileName), bytes);
 }
 

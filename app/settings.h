@@ -1,5 +1,6 @@
 #pragma once
-// setting.bin (50 bytes next to the executable, byte 0: 0xFF = sound disabled) and the sounds.
+// setting.bin (50 bytes next to the executable; byte 0: 0xFF = sound disabled; byte 1: 0xFF =
+// no verification after a wipe) and the sounds.
 
 #include <string>
 

@@ -90,6 +90,59 @@ TEST_F(SettingsTest, OnlyByteZeroAndOnlyFFDisablesTheSound) {
   }
 }
 
+TEST_F(SettingsTest, VerifyAfterWipeIsCheckedAtStartAndToggledByItsMenuItem) {
+  EXPECT_TRUE(ui::OptionChecked(ui::Option::VerifyAfterWipe));
+  app::VerifyAfterWipeClicked();
+  EXPECT_FALSE(ui::OptionChecked(ui::Option::VerifyAfterWipe));
+  EXPECT_FALSE(SoundDisabled());  // the two items keep their own marks
+  app::VerifyAfterWipeClicked();
+  EXPECT_TRUE(ui::OptionChecked(ui::Option::VerifyAfterWipe));
+}
+
+TEST_F(SettingsTest, ClearingVerifyAfterWipeWritesFFIntoByteOneAndIsReadBack) {
+  app::VerifyAfterWipeClicked();
+  ASSERT_TRUE(SaveSettings());
+  std::vector<std::uint8_t> expected = SettingsBytes(0x00);
+  expected[1] = 0xFF;
+  EXPECT_EQ(ReadHostFile("setting.bin"), expected);
+
+  headless::Reset();  // the next start
+  ASSERT_TRUE(LoadSettings());
+  EXPECT_FALSE(ui::OptionChecked(ui::Option::VerifyAfterWipe));
+  EXPECT_FALSE(SoundDisabled());
+
+  app::VerifyAfterWipeClicked();
+  app::DisableSoundClicked();
+  ASSERT_TRUE(SaveSettings());
+  EXPECT_EQ(ReadHostFile("setting.bin"), SettingsBytes(0xFF));  // byte 1 back to 0x00
+}
+
+TEST_F(SettingsTest, OnlyFFInByteOneTurnsVerificationOffAndOldFilesKeepIt) {
+  auto withByteOne = [](std::uint8_t first, std::uint8_t second) {
+    std::vector<std::uint8_t> bytes(50, 0);
+    bytes[0] = first;
+    bytes[1] = second;
+    return bytes;
+  };
+  const FileCase cases[] = {
+      // `disabled` here: verification off
+      {"00", withByteOne(0x00, 0x00), false},
+      {"FF", withByteOne(0x00, 0xFF), true},
+      {"01", withByteOne(0xFF, 0x01), false},
+      {"FE", withByteOne(0x00, 0xFE), false},
+      {"sound off, verify off", withByteOne(0xFF, 0xFF), true},
+      {"an old file of one byte", {0xFF}, false},
+      {"an empty file", {}, false},
+  };
+  for (const FileCase& c : cases) {
+    WriteHostFile("setting.bin", c.bytes);
+    ui::SetOptionChecked(ui::Option::VerifyAfterWipe, c.disabled);  // the opposite state
+    EXPECT_TRUE(LoadSettings()) << c.name;
+    EXPECT_EQ(ui::OptionChecked(ui::Option::VerifyAfterWipe), !c.disabled) << c.name;
+    EXPECT_EQ(SoundDisabled(), !c.bytes.empty() && c.bytes[0] == 0xFF) << c.name;
+  }
+}
+
 TEST_F(SettingsTest, AFolderThatCannotBeWrittenLosesTheChoiceQuietly) {
   machine_.hostFolder = hostFolder_ + "/missing/folder";
   Load();

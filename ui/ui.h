@@ -13,7 +13,8 @@ enum class List { Drive, Disk };
 inline constexpr int kPageWipeDrive = 0;
 inline constexpr int kPageWipeDisk = 1;
 enum class Icon { Information, Stop, Warning, Help };
-enum class Option { DisableSound, WipeResumable };  // menu items Disablesound1, Wiperesumable1
+// Menu items Disablesound1, Wiperesumable1 and "Verify after wipe" (checked by default).
+enum class Option { DisableSound, WipeResumable, VerifyAfterWipe };
 enum class ProgressValue { Speed, Amount, Elapsed, TimeLeft };  // Label2, Label4, Label6, Label8
 
 inline constexpr int kDialogYes = 1;

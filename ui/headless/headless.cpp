@@ -22,6 +22,7 @@ struct State {
   std::map<ui::List, std::vector<Row>> rows;
   bool disableSound = false;
   bool wipeResumable = true;  // the hidden option is checked by default
+  bool verifyAfterWipe = true;
   // dialogs
   std::vector<headless::Dialog> dialogs;
   std::vector<int> answers;
@@ -56,6 +57,15 @@ State& S() {
 }
 
 std::vector<Row>& RowsOf(ui::List list) { return S().rows[list]; }
+
+bool& OptionFlag(ui::Option option) {
+  switch (option) {
+    case ui::Option::DisableSound: return S().disableSound;
+    case ui::Option::WipeResumable: return S().wipeResumable;
+    case ui::Option::VerifyAfterWipe: break;
+  }
+  return S().verifyAfterWipe;
+}
 
 bool ValidRow(ui::List list, int row) {
   return row >= 0 && row < static_cast<int>(RowsOf(list).size());
@@ -102,10 +112,10 @@ void SetRowChecked(List list, int row, bool checked) {
   app::ListChanged(list);  // as a list view notifies its parent
 }
 bool OptionChecked(Option option) {
-  return option == Option::DisableSound ? S().disableSound : S().wipeResumable;
+  return OptionFlag(option);
 }
 void SetOptionChecked(Option option, bool checked) {
-  (option == Option::DisableSound ? S().disableSound : S().wipeResumable) = checked;
+  OptionFlag(option) = checked;
 }
 
 int ConfirmDialog(const std::string& caption, Icon icon, const std::string& text) {

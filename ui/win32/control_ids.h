@@ -24,6 +24,7 @@ inline constexpr int kMenuWipeItNow = 202;
 inline constexpr int kMenuResume = 203;
 inline constexpr int kMenuOpenReportsFolder = 204;
 inline constexpr int kMenuDisableSound = 211;  // Disablesound1
+inline constexpr int kMenuVerifyAfterWipe = 212;
 inline constexpr int kMenuWebSite = 221;
 inline constexpr int kMenuContactUs = 222;
 inline constexpr int kMenuCheckForUpdate = 231;

@@ -135,6 +135,7 @@ HMENU BuildMenuBar() {
   struct Item {
     int id;
     const wchar_t* text;
+    bool checked = false;
   };
   struct Menu {
     const wchar_t* text;
@@ -143,7 +144,7 @@ HMENU BuildMenuBar() {
   const Menu menus[] = {
       {L"File", {{kMenuScanForHardwareChanges, L"Scan for hardware changes"}, {kMenuWipeItNow, L"Wipe it now"},
                  {kMenuResume, L"Resume"}, {kMenuOpenReportsFolder, L"Open reports folder"}}},
-      {L"Option", {{kMenuDisableSound, L"Disable sound"}}},
+      {L"Option", {{kMenuDisableSound, L"Disable sound"}, {kMenuVerifyAfterWipe, L"Verify after wipe", true}}},
       {L"Support", {{kMenuWebSite, L"Web site"}, {kMenuContactUs, L"Contact us"}}},
       {L"Update", {{kMenuCheckForUpdate, L"Check for update"}}},
       {L"Help", {{kMenuUserGuide, L"User guide"}}},
@@ -152,7 +153,10 @@ HMENU BuildMenuBar() {
   for (const Menu& menu : menus) {
     // Appended popups belong to the bar from here on.
     HMENU popup = CreatePopupMenu();
-    for (const Item& item : menu.items) AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(item.id), item.text);
+    for (const Item& item : menu.items) {
+      AppendMenuW(popup, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED), static_cast<UINT_PTR>(item.id),
+                  item.text);
+    }
     AppendMenuW(bar.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menu.text);
   }
   return bar.release();
@@ -245,9 +249,14 @@ void MainForm::OnDpiChanged(int dpi, const RECT& suggested) {
   dpi_ = dpi;
 }
 
+// The shown options keep their value in their menu item's check mark.
+int OptionMenuItem(ui::Option option) {
+  return option == ui::Option::DisableSound ? kMenuDisableSound : kMenuVerifyAfterWipe;
+}
+
 bool MainForm::OptionChecked(ui::Option option) const {
   if (option == ui::Option::WipeResumable) return wipeResumable_;
-  return (GetMenuState(GetMenu(frame()), kMenuDisableSound, MF_BYCOMMAND) & MF_CHECKED) != 0;
+  return (GetMenuState(GetMenu(frame()), OptionMenuItem(option), MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 
 void MainForm::SetOptionChecked(ui::Option option, bool checked) {
@@ -255,7 +264,7 @@ void MainForm::SetOptionChecked(ui::Option option, bool checked) {
     wipeResumable_ = checked;
     return;
   }
-  CheckMenuItem(GetMenu(frame()), kMenuDisableSound, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+  CheckMenuItem(GetMenu(frame()), OptionMenuItem(option), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 LRESULT MainForm::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -325,6 +334,9 @@ void MainForm::OnMenu(int id) {
       break;
     case kMenuDisableSound:
       app::DisableSoundClicked();
+      break;
+    case kMenuVerifyAfterWipe:
+      app::VerifyAfterWipeClicked();
       break;
     case kMenuWebSite:
       app::WebSiteClicked();
@@ -422,7 +434,7 @@ void SetRowChecked(List list, int row, bool checked) {
 
 bool OptionChecked(Option option) {
   if (winui::form) return winui::form->OptionChecked(option);
-  return option == Option::WipeResumable;
+  return option == Option::WipeResumable || option == Option::VerifyAfterWipe;
 }
 
 void SetOptionChecked(Option option, bool checked) {
