@@ -175,12 +175,42 @@ bool ReadSolidState(const Json& object, const std::string& where, platform::Devi
   return true;
 }
 
+// "lies": [first, count] in blocks of 1 MiB; "lieStores": "nothing" or "other";
+// "lieHealsAfter": the writes to each block that lie before it stores what it gets.
+bool ReadLies(const Json& object, const std::string& where, Disk* disk, Problem* problem) {
+  if (object.contains("lies")) {
+    const Json& value = object.at("lies");
+    const std::string field = Field(where, "lies");
+    if (!value.is_array() || value.size() != 2) {
+      return Fail(problem, field, "expected [first block, block count]");
+    }
+    long long first = 0;
+    long long count = 0;
+    constexpr long long kMaxBlocks = 1LL << 40;
+    if (!ReadWhole(value[0], field + "[0]", 0, kMaxBlocks, &first, problem) ||
+        !ReadWhole(value[1], field + "[1]", 0, kMaxBlocks, &count, problem)) {
+      return false;
+    }
+    disk->lieFirst = static_cast<std::uint64_t>(first);
+    disk->lieCount = static_cast<std::uint64_t>(count);
+  }
+  if (object.contains("lieStores")) {
+    const Json& value = object.at("lieStores");
+    const std::string text = value.is_string() ? value.get<std::string>() : std::string();
+    if (text != "nothing" && text != "other") {
+      return Fail(problem, Field(where, "lieStores"), "expected \"nothing\" or \"other\"");
+    }
+    disk->lieStoresOther = text == "other";
+  }
+  return ReadNumber(object, where, "lieHealsAfter", 0, 1000000, &disk->lieHealsAfter, problem);
+}
+
 bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* problem) {
   if (!value.is_object()) return Fail(problem, where, "expected an object { ... }");
   if (!OnlyKnownFields(value, where,
                        {"number", "size", "image", "openable", "geometryFails",
                         "geometryExFails", "bytesPerSector", "writeCache", "cacheSeed",
-                        "model", "serial", "bus", "solidState"},
+                        "model", "serial", "bus", "solidState", "lies", "lieStores", "lieHealsAfter"},
                        problem)) {
     return false;
   }
@@ -197,7 +227,8 @@ bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* 
          ReadNumber(value, where, "cacheSeed", 0, 4294967295LL, &disk->cacheSeed, problem) &&
          ReadString(value, where, "model", &disk->model, problem) &&
          ReadString(value, where, "serial", &disk->serial, problem) &&
-         ReadBus(value, where, &disk->bus, problem) && ReadSolidState(value, where, &disk->solidState, problem);
+         ReadBus(value, where, &disk->bus, problem) && ReadSolidState(value, where, &disk->solidState, problem) &&
+         ReadLies(value, where, disk, problem);
 }
 
 bool ReadVolume(const Json& value, const std::string& where, Volume* volume, Problem* problem) {

@@ -251,7 +251,7 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
     return 0;
   }
   const std::size_t put =
-      WriteRegionCached(region, handle->position, buffer, AllowedBytes(*handle, bytes));
+      WriteKeepingLies(handle->device, region, handle->position, buffer, AllowedBytes(*handle, bytes));
   handle->position += put;
   DelayWrite(put);
   AnswerTransfer(record, bytes, put);

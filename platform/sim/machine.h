@@ -38,6 +38,14 @@ struct Disk {
   std::string serial;
   std::string bus;     // a STORAGE_BUS_TYPE name: "SATA", "USB", "NVMe", ...
   platform::DeviceAnswer solidState = platform::DeviceAnswer::Unknown;
+  // A lying disk: writes that reach blocks [lieFirst, lieFirst + lieCount) of 1 MiB (counted
+  // from the disk's byte 0) report every byte written but store nothing there, or with
+  // lieStoresOther each byte complemented. With lieHealsAfter n > 0 only the first n writes to
+  // each such block lie and later ones are stored (1: the second write heals it).
+  std::uint64_t lieFirst = 0;
+  std::uint64_t lieCount = 0;
+  bool lieStoresOther = false;
+  std::uint32_t lieHealsAfter = 0;
 };
 
 struct Volume {

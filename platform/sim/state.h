@@ -115,6 +115,11 @@ std::size_t WriteRegion(const Region& region, std::uint64_t position, const void
 std::size_t WriteRegionCached(const Region& region, std::uint64_t position, const void* in,
                               std::size_t bytes);
 
+// Writes the transfer as the disk under the device keeps it: a lying disk drops (or alters) the
+// bytes of its lying blocks and still reports them written. Clipped as WriteRegion clips.
+std::size_t WriteKeepingLies(const DeviceId& id, const Region& region, std::uint64_t position,
+                             const void* in, std::size_t bytes);
+
 struct HandleState {
   std::string path;  // as the program passed it to OpenDevice
   DeviceId device;
@@ -214,6 +219,7 @@ struct State {
   std::vector<Call> calls;
   std::function<bool(const Call&)> faultHook;
   std::vector<WriteFault> writeFaults;
+  std::map<std::pair<int, std::uint64_t>, std::uint32_t> lyingWrites;  // (disk, block): writes so far
   std::uint64_t clockMs = 0;  // virtual local time, milliseconds since midnight
   std::int64_t clockDay = 20514;  // virtual local date, days since 1970-01-01 (2026-03-02)
   std::uint32_t clockStepPerQuery = 0;
