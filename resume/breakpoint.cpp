@@ -209,7 +209,8 @@ bool FindBreakpoint(const BreakpointTarget& target, BreakpointValues* values) {
 
 // The first sector takes the content of the second, which the run wrote with the same pattern,
 // so nothing of the record is left. The position is not restored: the run is over.
-bool RemoveBreakpoint(const platform::Device& device) {
+bool RemoveBreakpoint(const platform::Device& device, bool* removed) {
+  if (removed != nullptr) *removed = false;
   Unit unit = {};
   if (!ReadUnit(device, unit)) {
     LogMessage("Failed to remove breakpoint info.");
@@ -221,5 +222,6 @@ bool RemoveBreakpoint(const platform::Device& device) {
     LogMessage("Failed to remove breakpoint info.");
     return false;
   }
+  if (removed != nullptr) *removed = true;
   return true;
 }

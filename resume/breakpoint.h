@@ -29,4 +29,5 @@ bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
                     std::uint32_t blockCount, std::uint32_t tailBytes, std::uint8_t passIndex,
                     std::uint8_t methodId, const char (&capacityText)[50], std::uint8_t fillByte);
 bool FindBreakpoint(const BreakpointTarget& target, BreakpointValues* values);
-bool RemoveBreakpoint(const platform::Device& device);
+// *removed (optional) says whether a record was there and was replaced.
+bool RemoveBreakpoint(const platform::Device& device, bool* removed = nullptr);

@@ -60,7 +60,7 @@ TEST_F(DiskRunTest, EveryMethodLeavesItsLastPatternOverTheWholeDisk) {
   const int lastByte[] = {0x00, -1, -1, -2, -1};  // -1: random data, -2: the complement of pass 2
   for (int id = 0; id < kMethodCount; ++id) {
     SCOPED_TRACE("method " + std::to_string(id));
-    headless::Reset();
+    ResetWindows();
     Prepare(2);
     PassWrites writes;
     RecordPassWrites(kDisk2, &writes);
@@ -143,7 +143,7 @@ TEST_F(DiskRunTest, EveryOutcomeReleasesInTheSameOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.end));
-    headless::Reset();
+    ResetWindows();
     Prepare(1);
     ui::SetShutdownBox(true);
     if (c.end == End::Cancel) CancelAtPump(3);
@@ -253,7 +253,7 @@ TEST_F(DiskRunTest, DiskOfUnknownSizeIsRefusedInAFreshRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    headless::Reset();
+    ResetWindows();
     Prepare(2, sim::LockBehaviour::Locks, false);
     ASSERT_EQ(DiskTable[SelectedDiskRow].Capacity, 0u);
     if (c.lengthQueryFails) sim::SetFaultHook([](const sim::Call& call) { return call.op == sim::Op::LengthInfo; });

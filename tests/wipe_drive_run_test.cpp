@@ -78,7 +78,7 @@ TEST_F(DriveRunTest, EveryMethodWritesItsPassesAndLeavesItsLastPattern) {
   const std::uint64_t length = 3 * kMiB + 4096;
   for (int id = 0; id < kMethodCount; ++id) {
     SCOPED_TRACE("method " + std::to_string(id));
-    headless::Reset();
+    ResetWindows();
     Prepare(length);
     PassWrites writes;
     RecordPassWrites(kE, &writes);
@@ -149,7 +149,7 @@ TEST_F(DriveRunTest, CheckpointsFallBeforeBlockOneAndEveryIntervalNeverBeforeBlo
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.blocks) + " blocks from " + std::to_string(c.resumeAt));
-    headless::Reset();
+    ResetWindows();
     Prepare(c.blocks * kMiB);
     if (c.resumeAt != 0) PutResumePoint(0, 0, c.resumeAt, c.blocks, 0, "40.0 MB");
     ASSERT_TRUE(DriveWipeRun("E:", c.resumeAt != 0, 0));
@@ -174,7 +174,7 @@ TEST_F(DriveRunTest, TenFailedBlocksAreSkippedElevenAbortTheRun) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.failing.size() * 100 + c.failing[0].second);
-    headless::Reset();
+    ResetWindows();
     Prepare(16 * kMiB);
     int failing = 0;
     for (const auto& [first, count] : c.failing) {
@@ -266,7 +266,7 @@ TEST_F(DriveRunTest, ResumedPassContinuesWithTheSavedFillByte) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("method " + std::to_string(c.id) + " pass " + std::to_string(c.passIndex + 1));
-    headless::Reset();
+    ResetWindows();
     Prepare(6 * kMiB);
     PutResumePoint(static_cast<std::uint8_t>(c.id), c.passIndex, 3, 6, 0, "6.00 MB", c.fillByte);
     PassWrites writes;
@@ -289,7 +289,7 @@ TEST_F(DriveRunTest, RandomDataIsRedrawnEveryTenBlocksOfThePass) {
   const Case cases[] = {{0, {0, 9, 19, 29}}, {37, {37, 46}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.resumeAt);
-    headless::Reset();
+    ResetWindows();
     Prepare(c.resumeAt == 0 ? 35 * kMiB : 50 * kMiB);
     if (c.resumeAt != 0) PutResumePoint(4, 1, c.resumeAt, 50, 0, "50.0 MB");
     PassWrites writes;
@@ -342,7 +342,7 @@ TEST_F(DriveRunTest, ProgressWindowAtABlock) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    headless::Reset();
+    ResetWindows();
     Prepare(20 * kMiB);
     SetField(SelectedDrive().CapacityText, "20.0 MB");
     sim::SetClock(c.start.hour, c.start.minute, c.start.second, c.start.milliseconds);
@@ -462,7 +462,7 @@ TEST_F(DriveRunTest, CancelAfterTheLastBlockStillWritesTheTailPausesAndEndsCance
 TEST_F(DriveRunTest, CancelSavesTheRecordOnlyWhileWipeResumableIsChecked) {
   for (bool resumable : {true, false}) {
     SCOPED_TRACE(resumable);
-    headless::Reset();
+    ResetWindows();
     Prepare(8 * kMiB);
     ui::SetOptionChecked(ui::Option::WipeResumable, resumable);
     CancelAtPump(5);  // during block 2: the run stops before block 3
@@ -484,7 +484,7 @@ TEST_F(DriveRunTest, RunCoversTheWholeVolumeNotOnlyItsFileSystem) {
   for (bool lengthQueryFails : {false, true}) {
     SCOPED_TRACE(lengthQueryFails);
     auto prepare = [&] {
-      headless::Reset();
+      ResetWindows();
       Prepare(length, 3 * kMiB);
       ASSERT_EQ(SelectedDrive().Capacity, 3 * kMiB);
       FillVolume(length, kOldByte);
@@ -529,7 +529,7 @@ TEST_F(DriveRunTest, SuccessLineTellsWhatCouldNotBeOverwritten) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    headless::Reset();
+    ResetWindows();
     Prepare(4 * kMiB + 4096);
     if (c.count != 0) sim::FailWrites(kE, c.firstBlock, c.count, c.transferred);
     ASSERT_TRUE(DriveWipeRun("E:", false, c.id));
@@ -554,7 +554,7 @@ TEST_F(DriveRunTest, SuccessRemovesTheRecordUnlocksFormatsRefreshesThenShutsDown
   ASSERT_NE(mkdtemp(folder), nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
-    headless::Reset();
+    ResetWindows();
     sim::Machine machine = MachineWithE(3 * kMiB);
     machine.hostFolder = folder;
     Load(machine);
@@ -618,7 +618,7 @@ TEST_F(DriveRunTest, FailuresBeforeAndDuringThePasses) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    headless::Reset();
+    ResetWindows();
     Prepare(4 * kMiB);
     sim::SetFaultHook(c.fault);
     EXPECT_FALSE(DriveWipeRun("E:", false, 1));

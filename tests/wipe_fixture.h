@@ -76,7 +76,7 @@ inline int CaptionPass(const std::string& caption) {
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    headless::Reset();
+    ResetWindows();
     sim::ClearFaults();
     sim::SetClock(12, 0, 0);
     sim::SetClockStepPerQuery(0);
@@ -86,6 +86,13 @@ class EngineTest : public ::testing::Test {
     SelectedDriveRow = -1;
     SelectedDiskRow = -1;
     ResumePoint = BreakpointValues{};
+  }
+
+  // Fresh windows, with "Verify after wipe" cleared: the pass tests look at what the passes
+  // leave behind; verification has tests of its own, which check the option again.
+  static void ResetWindows() {
+    headless::Reset();
+    ui::SetOptionChecked(ui::Option::VerifyAfterWipe, false);
   }
 
   void TearDown() override {

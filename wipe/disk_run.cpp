@@ -13,6 +13,7 @@
 #include "wipe/engine.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/runs.h"
+#include "wipe/verify.h"
 
 namespace {
 
@@ -62,9 +63,9 @@ bool SizeDiskTarget(const platform::Device& disk, std::int32_t diskNumber, bool 
   return true;
 }
 
-bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, RunReport report,
-                   RunFacts* facts) {
-  if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(*disk)) {
+bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, const WipeMethod& method,
+                   const WipeTarget& target, RunReport report, RunFacts* facts) {
+  if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(*disk, &report.lastPass.recordRemoved)) {
     report.outcome = RunOutcome::Failed;
     NoteRunFailed(kRecordNotRemoved, facts);
   }
@@ -83,6 +84,18 @@ bool FinishDiskRun(platform::Device* disk, std::int32_t diskNumber, RunReport re
       return false;
     case RunOutcome::Succeeded:
       break;
+  }
+  if (VerificationWanted(report.lastPass)) {
+    const Verification verification = VerifyLastPass(
+        method, target, report.lastPass, "  Verifying disk" + std::to_string(diskNumber) + " . . .");
+    NoteVerification(verification, report.lastPass, facts);
+    if (verification.outcome == VerifyOutcome::Failed) {
+      // The record is back at byte 0 of the disk: the wipe can be resumed.
+      ReleaseDisk(disk, diskNumber);
+      LogWipeAborted();
+      RefreshBothLists();
+      return false;
+    }
   }
   ReleaseDisk(disk, diskNumber);
   LogMessage(SuccessLine("Disk " + std::to_string(diskNumber), report.unwrittenBytes));
@@ -121,5 +134,5 @@ bool DiskWipeRun(std::int32_t diskNumber, bool resume, int methodId, RunFacts* f
   }
   const RunReport report = WritePassesOfRun(*method, target, resume, buffer.get(), facts);
   buffer.reset();
-  return FinishDiskRun(&disk, diskNumber, report, facts);
+  return FinishDiskRun(&disk, diskNumber, *method, target, report, facts);
 }

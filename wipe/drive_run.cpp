@@ -12,6 +12,7 @@
 #include "wipe/engine.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/runs.h"
+#include "wipe/verify.h"
 
 namespace {
 
@@ -70,9 +71,11 @@ void FormatAfterWipe(const std::string& volumeName, int methodId, RunFacts* fact
   facts->formatted = formatted;
 }
 
-bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport report,
-                    RunFacts* facts) {
-  if (report.outcome == RunOutcome::Succeeded && !RemoveBreakpointDurably(LockedVolumeHandle)) {
+bool FinishDriveRun(const std::string& volumeName, const WipeMethod& method, const WipeTarget& target,
+                    RunReport report, RunFacts* facts) {
+  const int methodId = method.id;
+  if (report.outcome == RunOutcome::Succeeded &&
+      !RemoveBreakpointDurably(LockedVolumeHandle, &report.lastPass.recordRemoved)) {
     report.outcome = RunOutcome::Failed;
     NoteRunFailed(kRecordNotRemoved, facts);
   }
@@ -91,6 +94,18 @@ bool FinishDriveRun(const std::string& volumeName, int methodId, RunReport repor
       return false;
     case RunOutcome::Succeeded:
       break;
+  }
+  if (VerificationWanted(report.lastPass)) {
+    const Verification verification =
+        VerifyLastPass(method, target, report.lastPass, "  Verifying drive " + volumeName + " . . .");
+    NoteVerification(verification, report.lastPass, facts);
+    if (verification.outcome == VerifyOutcome::Failed) {
+      // The record is back on the volume: the wipe can be resumed from the first failed block.
+      UnlockVolume();
+      LogWipeAborted();
+      RefreshBothLists();
+      return false;
+    }
   }
   UnlockVolume();
   LogMessage(SuccessLine("Drive " + volumeName, report.unwrittenBytes));
@@ -118,5 +133,5 @@ bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId, RunF
   if (!SizeDriveTarget(volumeName, resume, record, &target)) return false;
   const RunReport report = WritePassesOfRun(*method, target, resume, buffer.get(), facts);
   buffer.reset();
-  return FinishDriveRun(volumeName, methodId, report, facts);
+  return FinishDriveRun(volumeName, *method, target, report, facts);
 }

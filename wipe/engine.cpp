@@ -14,6 +14,7 @@
 #include "wipe/block_writer.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/progress.h"
+#include "wipe/random_source.h"
 
 namespace {
 
@@ -207,8 +208,9 @@ bool ReadyForBlock(const RunInputs& run, int pass, std::uint32_t block, Checkpoi
   return !failures->Exceeded();
 }
 
+// lastPass (null before the last pass) keeps the seed of every refresh of the buffer.
 PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, std::uint32_t* speed,
-                    WriteFailures* failures, PassFacts* facts) {
+                    WriteFailures* failures, PassFacts* facts, LastPassContent* lastPass) {
   const bool randomData = run.method.passes[pass].kind == PatternKind::Random;
   PassDisplay display{run.target, firstBlock, SecondsOfDay(platform::LocalTimeNow()), speed};
   Checkpoints checkpoints{CheckpointInterval(run.target.blockCount)};
@@ -219,7 +221,9 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
       return PassEnd::Stopped;
     }
     ui::ProcessMessages();
-    if (randomData) AdvanceRandomData(&randomCounter, run.buffer);
+    if (randomData && AdvanceRandomData(&randomCounter, run.buffer) && lastPass != nullptr) {
+      lastPass->seeds.push_back(LastRandomSeed());
+    }
     ShowBlockProgress(&display, block);
     const bool placed = WriteBlock(run, block, failures);
     facts->bytesWritten += kBlockSize;
@@ -232,8 +236,19 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
   return PassEnd::Completed;
 }
 
+// What the last pass writes, so that it can be read back and compared after the run.
+LastPassContent ContentOfPass(const RunInputs& run, int pass, std::uint32_t firstBlock) {
+  LastPassContent content;
+  content.pass = pass;
+  content.kind = run.method.passes[pass].kind;
+  content.byte = run.buffer[0];
+  content.firstBlock = firstBlock;
+  if (content.kind == PatternKind::Random) content.seeds.push_back(LastRandomSeed());
+  return content;
+}
+
 PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFailures* failures,
-                  PassFacts* facts) {
+                  PassFacts* facts, LastPassContent* lastPass) {
   const bool resumedPass = run.start.resume && pass == run.start.firstPass;
   PreparePassBuffer(run.method, pass, resumedPass, run.start.fillByte, run.buffer);
   ui::SetProgressCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
@@ -241,11 +256,13 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
   facts->pass = pass;
   facts->firstBlock = firstBlock;
   const std::uint32_t startTick = platform::TickCount();
+  const bool last = pass == run.method.passCount - 1;
+  if (last) *lastPass = ContentOfPass(run, pass, firstBlock);
   if (!run.writer.StartAt(firstBlock)) {
     LogFatalPosition(failures);
     return PassEnd::Stopped;
   }
-  const PassEnd end = WriteBlocks(run, pass, firstBlock, speed, failures, facts);
+  const PassEnd end = WriteBlocks(run, pass, firstBlock, speed, failures, facts, last ? lastPass : nullptr);
   bool flushed = false;
   if (end == PassEnd::Completed) {
     WriteTail(run, failures);
@@ -265,6 +282,24 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
 
 }  // namespace
 
+// The display is per pass; the speed v is kept from one pass to the next.
+void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint32_t firstBlock,
+                       std::uint32_t passStart, std::uint32_t* speed) {
+  ui::ShowProgressWindow();
+  ui::SetProgressBar(PassPercent(block, target.blockCount));
+  ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
+  const std::uint32_t elapsed = ElapsedSeconds(passStart, SecondsOfDay(platform::LocalTimeNow()));
+  if (elapsed != 0) {
+    *speed = PassSpeed(block - firstBlock, elapsed);
+    ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
+  }
+  ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
+  if (*speed > 0) {
+    ui::SetProgressValue(ui::ProgressValue::TimeLeft,
+                         DurationText(PassTimeLeft(target.blockCount - firstBlock, *speed, elapsed)));
+  }
+}
+
 RunStart StartOfRun(bool resume, const WipeMethod& method) {
   RunStart start;
   if (!resume) return start;
@@ -282,24 +317,29 @@ RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const 
   WriteFailures failures;
   std::uint32_t speed = 0;
   std::vector<PassFacts> passes;
+  RunReport report;
   for (int pass = start.firstPass; pass < method.passCount; ++pass) {
     passes.emplace_back();
-    if (WritePass(run, pass, &speed, &failures, &passes.back()) == PassEnd::Stopped) break;
+    if (WritePass(run, pass, &speed, &failures, &passes.back(), &report.lastPass) == PassEnd::Stopped) break;
   }
   std::vector<BlockCompletion> done;
   writer.CompleteAll(&done);
   failures.Count(done);
   // A Cancel that arrives after the last block still makes the run cancelled.
-  RunOutcome outcome = CancelRequested       ? RunOutcome::Cancelled
-                       : failures.Exceeded() ? RunOutcome::Failed
-                                             : RunOutcome::Succeeded;
+  report.outcome = CancelRequested       ? RunOutcome::Cancelled
+                   : failures.Exceeded() ? RunOutcome::Failed
+                                         : RunOutcome::Succeeded;
   // The blocks a stopped pass could not write count as well.
   failures.EndPass();
-  std::string reason = failures.abortReason;
-  if (reason.empty() && outcome == RunOutcome::Failed) {
-    reason = "more than " + std::to_string(kMaxConsecutiveFailures) + " consecutive blocks could not be written";
+  report.failureReason = failures.abortReason;
+  if (report.failureReason.empty() && report.outcome == RunOutcome::Failed) {
+    report.failureReason =
+        "more than " + std::to_string(kMaxConsecutiveFailures) + " consecutive blocks could not be written";
   }
-  return {outcome, failures.UnwrittenBytes(), failures.runBlocks, std::move(passes), reason};
+  report.unwrittenBytes = failures.UnwrittenBytes();
+  report.unwrittenBlocks = failures.runBlocks;
+  report.passes = std::move(passes);
+  return report;
 }
 
 const WipeMethod* MethodOfRun(int methodId) {
@@ -323,9 +363,9 @@ std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes
   return subject + " wiped, but " + std::to_string(mib) + " MB could not be overwritten.";
 }
 
-bool RemoveBreakpointDurably(const platform::Device& device) {
+bool RemoveBreakpointDurably(const platform::Device& device, bool* removed) {
   if (!FlushToMedia(device)) return false;
-  RemoveBreakpoint(device);
+  RemoveBreakpoint(device, removed);
   return FlushToMedia(device);
 }
 

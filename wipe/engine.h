@@ -28,6 +28,18 @@ struct RunStart {
 };
 RunStart StartOfRun(bool resume, const WipeMethod& method);
 
+// What the last pass of a run wrote, enough to write and compare it again.
+struct LastPassContent {
+  int pass = -1;  // -1: the run wrote no last pass (cancelled or failed before it)
+  PatternKind kind = PatternKind::Fixed;
+  std::uint8_t byte = 0;           // fixed, drawn and complement passes: every byte of the pass
+  std::uint32_t firstBlock = 0;    // where this run began the pass; earlier blocks were written
+                                   // before an interruption
+  std::vector<std::uint32_t> seeds;  // random data: the seed of the first content and of every
+                                     // refresh, in order
+  bool recordRemoved = false;      // the record's sector now holds the second sector's content
+};
+
 enum class RunOutcome { Cancelled, Failed, Succeeded };
 
 // One pass as it went, for the erasure report.
@@ -40,16 +52,22 @@ struct PassFacts {
 };
 
 struct RunReport {
-  RunOutcome outcome;
-  std::uint64_t unwrittenBytes;  // bytes some pass could not write (skipped blocks, short tails)
+  RunOutcome outcome = RunOutcome::Failed;
+  std::uint64_t unwrittenBytes = 0;  // bytes some pass could not write (skipped blocks, short tails)
   std::vector<std::uint32_t> unwrittenBlocks;  // ascending, each once
   std::vector<PassFacts> passes;
   std::string failureReason;  // why a failed run stopped
+  LastPassContent lastPass;
 };
 
 // Writes the passes of the method from the start over the target through the buffer.
 RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
                       std::uint8_t* buffer);
+
+// The progress window for block `block` of a pass (or a verification) that began at
+// firstBlock at passStart (seconds of the day); *speed is kept from one call to the next.
+void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint32_t firstBlock,
+                       std::uint32_t passStart, std::uint32_t* speed);
 
 // The method of an id, or nullptr with a log line for an id outside the table.
 const WipeMethod* MethodOfRun(int methodId);
@@ -65,7 +83,7 @@ void NameWrittenLength(std::uint64_t length, std::uint64_t capacity, char (*capa
 std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes);
 // The end of a successful run: what it wrote is on the media before the record goes, and the
 // removal is on the media before the run reports success. False (logged) when a flush failed:
-// the run then ends as failed.
-bool RemoveBreakpointDurably(const platform::Device& device);
+// the run then ends as failed. *removed (optional): a record was there and was replaced.
+bool RemoveBreakpointDurably(const platform::Device& device, bool* removed = nullptr);
 void LogWipeAborted();  // "Please check drive connections.", "Wipe aborted!"
 void RefreshBothLists();

@@ -7,6 +7,7 @@
 namespace {
 
 std::uint32_t SourceState = 0;
+std::uint32_t SourceSeed = 0;
 
 // x -> mul * x + add (mod 2^32): the effect of some number of draws on the state.
 struct AffineStep {
@@ -160,7 +161,10 @@ void SeedRandomSource() {
   std::uint64_t counter = 0;
   SourceState = platform::PerformanceCounter(&counter) ? static_cast<std::uint32_t>(counter)
                                                        : platform::TickCount();
+  SourceSeed = SourceState;
 }
+
+std::uint32_t LastRandomSeed() { return SourceSeed; }
 
 std::uint8_t DrawRandomByte() { return NextRandomByte(&SourceState); }
 

@@ -12,6 +12,9 @@ inline constexpr std::uint32_t kRandomIncrement = 1u;
 
 // The low 32 bits of the performance counter, or the tick count where there is none.
 void SeedRandomSource();
+// The state the last SeedRandomSource set: with FillRandomBytes it gives back every byte drawn
+// since then, which is how a random-data pass is read back and compared.
+std::uint32_t LastRandomSeed();
 std::uint8_t DrawRandomByte();
 // Draws every byte of the buffer in order, one draw per byte (through the fast fill).
 void DrawRandomBuffer(std::uint8_t* buffer, std::size_t bytes);

@@ -1,0 +1,269 @@
+#include "wipe/verify.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/log.h"
+#include "app/main_window.h"
+#include "devices/text_field.h"
+#include "resume/breakpoint.h"
+#include "ui/ui.h"
+#include "wipe/block_writer.h"
+#include "wipe/pass_buffer.h"
+#include "wipe/progress.h"
+#include "wipe/random_source.h"
+
+namespace {
+
+// The content the last pass wrote into one block, rebuilt on demand: fixed, drawn and
+// complement passes have one buffer for the whole pass, a random-data pass one per refresh,
+// regenerated from its seed with the fast fill.
+class ExpectedContent {
+ public:
+  ExpectedContent(const LastPassContent& content, std::uint32_t blockCount)
+      : content_(content), blockCount_(blockCount), buffer_(AllocateBlockBuffer()) {}
+
+  bool Allocated() const { return buffer_ != nullptr; }
+
+  // The kBlockSize bytes expected in the block (the first tailBytes of it for the tail).
+  const std::uint8_t* Of(std::uint32_t block) {
+    const std::size_t index = ContentIndex(block);
+    const bool wantsRecordSector = block == 0 && content_.recordRemoved;
+    if (index != filled_ || wantsRecordSector != recordSector_) {
+      Fill(index);
+      // Removing the record copied the second sector over the first.
+      if (wantsRecordSector) std::memcpy(buffer_.get(), buffer_.get() + kRecordSector, kRecordSector);
+      filled_ = index;
+      recordSector_ = wantsRecordSector;
+    }
+    return buffer_.get();
+  }
+
+ private:
+  static constexpr std::size_t kRecordSector = 512;
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+  // The random-data buffer is redrawn before the 10th, 20th, ... block counted from the pass's
+  // first block, and the tail is written from whatever the last block had.
+  std::size_t ContentIndex(std::uint32_t block) const {
+    if (content_.kind != PatternKind::Random || content_.seeds.empty()) return 0;
+    const std::uint32_t first = content_.firstBlock;
+    if (blockCount_ <= first) return 0;
+    const std::uint32_t counted = block < blockCount_ ? block : blockCount_ - 1;
+    if (counted < first) return 0;
+    const std::size_t index = (static_cast<std::size_t>(counted - first) + 1) / kRandomRefreshBlocks;
+    return index < content_.seeds.size() ? index : content_.seeds.size() - 1;
+  }
+
+  void Fill(std::size_t index) {
+    if (content_.kind != PatternKind::Random) {
+      std::memset(buffer_.get(), content_.byte, kBlockSize);
+      return;
+    }
+    std::uint32_t state = content_.seeds.empty() ? 0 : content_.seeds[index];
+    FillRandomBytes(&state, buffer_.get(), kBlockSize);
+  }
+
+  const LastPassContent& content_;
+  std::uint32_t blockCount_;
+  BlockBuffer buffer_;
+  std::size_t filled_ = kNone;
+  bool recordSector_ = false;
+};
+
+// One verification: the target, the content and the blocks that failed so far.
+struct Reader {
+  const WipeTarget& target;
+  ExpectedContent& expected;
+  std::uint8_t* readBack;
+  std::vector<std::uint32_t> failed;  // ascending; the tail is block N
+
+  std::uint32_t BytesOf(std::uint32_t block) const {
+    return block < target.blockCount ? kBlockSize : target.tailBytes;
+  }
+
+  // Reads the block at the device's position (or seeks there first) and compares it.
+  bool Matches(std::uint32_t block, bool seek) {
+    const std::uint32_t bytes = BytesOf(block);
+    const platform::Device& device = *target.device;
+    if (seek && !platform::SetPosition(device, static_cast<std::int64_t>(block) * kBlockSize,
+                                       platform::Origin::Begin)) {
+      return false;
+    }
+    if (platform::ReadDevice(device, readBack, bytes) != bytes) {
+      // The next block's read must not start inside this one.
+      platform::SetPosition(device, static_cast<std::int64_t>(block + 1) * kBlockSize, platform::Origin::Begin);
+      return false;
+    }
+    return std::memcmp(readBack, expected.Of(block), bytes) == 0;
+  }
+
+  // Through the run's write path, as the pass wrote it.
+  bool Rewrite(BlockWriter* writer, std::uint32_t block) {
+    if (!writer->StartAt(block)) return false;
+    if (block == target.blockCount) return writer->WriteTail(expected.Of(block), target.tailBytes) == target.tailBytes;
+    std::vector<BlockCompletion> done;
+    const bool placed = writer->WriteBlock(block, expected.Of(block), &done);
+    writer->CompleteAll(&done);
+    return placed && !done.empty() && done.back().whole;
+  }
+};
+
+std::uint64_t BytesOfBlocks(const Reader& reader, const std::vector<std::uint32_t>& blocks) {
+  std::uint64_t bytes = 0;
+  for (std::uint32_t block : blocks) bytes += reader.BytesOf(block);
+  return bytes;
+}
+
+// Whole MB, rounded up, as the log counts them.
+std::string MegabytesText(std::uint64_t bytes) { return std::to_string((bytes + kBlockSize - 1) / kBlockSize); }
+
+enum class ReadEnd { Completed, Cancelled };
+
+// The read-back of the whole range from the first verifiable block, with the progress window
+// as in a pass; blocks that do not match are collected.
+ReadEnd ReadBack(Reader* reader, std::uint32_t firstBlock) {
+  const WipeTarget& target = reader->target;
+  if (!platform::SetPosition(*target.device, static_cast<std::int64_t>(firstBlock) * kBlockSize,
+                             platform::Origin::Begin)) {
+    for (std::uint32_t block = firstBlock; block < target.blockCount; ++block) reader->failed.push_back(block);
+  } else {
+    const std::uint32_t passStart = SecondsOfDay(platform::LocalTimeNow());
+    std::uint32_t speed = 0;
+    for (std::uint32_t block = firstBlock; block < target.blockCount; ++block) {
+      if (CancelRequested) return ReadEnd::Cancelled;
+      ui::ProcessMessages();
+      ShowBlockProgress(target, block, firstBlock, passStart, &speed);
+      if (!reader->Matches(block, false)) reader->failed.push_back(block);
+      ui::ProcessMessages();
+    }
+  }
+  if (CancelRequested) return ReadEnd::Cancelled;
+  if (target.tailBytes > 0 && target.tailBytes < kBlockSize && !reader->Matches(target.blockCount, true)) {
+    reader->failed.push_back(target.blockCount);
+  }
+  return ReadEnd::Completed;
+}
+
+// Every failed block is written once more, and read again once all of them are on the media.
+std::vector<std::uint32_t> Repair(Reader* reader) {
+  if (reader->failed.empty()) return {};
+  BlockWriter writer(*reader->target.device);
+  for (std::uint32_t block : reader->failed) reader->Rewrite(&writer, block);
+  writer.Flush();
+  std::vector<std::uint32_t> still;
+  for (std::uint32_t block : reader->failed) {
+    if (!reader->Matches(block, true)) still.push_back(block);
+  }
+  return still;
+}
+
+void LogVerification(const Verification& result) {
+  switch (result.outcome) {
+    case VerifyOutcome::NotRun:
+      return;
+    case VerifyOutcome::Cancelled:
+      LogMessage("Verification cancelled: the wipe itself is complete.");
+      return;
+    case VerifyOutcome::Failed:
+      LogMessage("Verification failed: " + MegabytesText(result.failedBytes) +
+                 " MB differ or could not be read, first at block " +
+                 std::to_string(result.firstFailedBlock) + ".");
+      return;
+    case VerifyOutcome::Verified:
+      break;
+  }
+  if (result.repairedBytes != 0) {
+    LogMessage("Verification: " + MegabytesText(result.repairedBytes) +
+               " MB read back wrong and were written again.");
+  }
+  if (result.unverifiableBytes == 0) {
+    LogMessage("Verification: every byte read back as written.");
+  } else {
+    LogMessage("Verification: " + MegabytesText(result.unverifiableBytes) +
+               " MB could not be verified (written before the interruption).");
+  }
+}
+
+// The record points a resumed run at the first block that failed, in the last pass.
+void KeepRecordForResume(const WipeMethod& method, const WipeTarget& target, const LastPassContent& content,
+                         std::uint32_t firstFailedBlock) {
+  if (!ui::OptionChecked(ui::Option::WipeResumable)) return;
+  SaveBreakpoint(*target.device, firstFailedBlock, target.blockCount, target.tailBytes,
+                 static_cast<std::uint8_t>(content.pass), static_cast<std::uint8_t>(method.id),
+                 *target.capacityText, content.byte);
+}
+
+}  // namespace
+
+bool VerificationWanted(const LastPassContent& content) {
+  return content.pass >= 0 && ui::OptionChecked(ui::Option::VerifyAfterWipe);
+}
+
+Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
+                            const LastPassContent& content, const std::string& caption) {
+  Verification result;
+  ExpectedContent expected(content, target.blockCount);
+  BlockBuffer readBack = AllocateBlockBuffer();
+  if (!expected.Allocated() || !readBack) {
+    LogMessage("Apply memory error! The wipe was not verified.");
+    return result;
+  }
+  ui::SetProgressCaption(caption);
+  // Random data written before an interruption came from seeds this run never saw.
+  const std::uint32_t firstBlock =
+      content.kind == PatternKind::Random ? std::min(content.firstBlock, target.blockCount) : 0;
+  result.unverifiableBytes = static_cast<std::uint64_t>(firstBlock) * kBlockSize;
+  Reader reader{target, expected, readBack.get(), {}};
+  if (ReadBack(&reader, firstBlock) == ReadEnd::Cancelled) {
+    result.outcome = VerifyOutcome::Cancelled;
+    LogVerification(result);
+    return result;
+  }
+  const std::vector<std::uint32_t> firstFailures = reader.failed;
+  const std::vector<std::uint32_t> still = Repair(&reader);
+  const std::uint64_t readRange =
+      static_cast<std::uint64_t>(target.blockCount - firstBlock) * kBlockSize +
+      (target.tailBytes < kBlockSize ? target.tailBytes : 0);
+  result.failedBytes = BytesOfBlocks(reader, still);
+  result.repairedBytes = BytesOfBlocks(reader, firstFailures) - result.failedBytes;
+  result.verifiedBytes = readRange - result.failedBytes;
+  result.outcome = still.empty() ? VerifyOutcome::Verified : VerifyOutcome::Failed;
+  if (!still.empty()) {
+    result.firstFailedBlock = still.front();
+    KeepRecordForResume(method, target, content, result.firstFailedBlock);
+  }
+  LogVerification(result);
+  return result;
+}
+
+void NoteVerification(const Verification& result, const LastPassContent& content, RunFacts* facts) {
+  if (facts == nullptr || result.outcome == VerifyOutcome::NotRun) return;
+  facts->verification.method = content.kind == PatternKind::Random
+                                   ? "read back, compared with the random data regenerated from its seeds"
+                                   : "read back, compared byte for byte with the last pass's pattern";
+  const std::string verified = MegabytesText(result.verifiedBytes) + " MB read back as written";
+  switch (result.outcome) {
+    case VerifyOutcome::NotRun:
+      return;
+    case VerifyOutcome::Cancelled:
+      facts->verification.result = "cancelled by the user; the wipe itself is complete";
+      return;
+    case VerifyOutcome::Failed:
+      facts->verification.result = "failed: " + MegabytesText(result.failedBytes) +
+                                   " MB differ or could not be read, first at block " +
+                                   std::to_string(result.firstFailedBlock);
+      NoteRunFailed("verification found blocks that still differ after a second write", facts);
+      return;
+    case VerifyOutcome::Verified:
+      break;
+  }
+  facts->verification.result = verified;
+  if (result.repairedBytes != 0) {
+    facts->verification.result += "; " + MegabytesText(result.repairedBytes) + " MB written again after reading back wrong";
+  }
+  if (result.unverifiableBytes != 0) {
+    facts->verification.result += "; " + MegabytesText(result.unverifiableBytes) +
+                                  " MB could not be verified (written before the interruption)";
+  }
+}
