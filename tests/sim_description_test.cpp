@@ -36,6 +36,10 @@ TEST(SimDescriptionTest, TheDocumentedExampleDescribesItsMachine) {
   EXPECT_EQ(machine.disks[1].number, 3);
   EXPECT_TRUE(machine.disks[1].image.empty());
   EXPECT_TRUE(machine.disks[1].geometryFails);
+  EXPECT_EQ(machine.disks[1].lieFirst, 5u);
+  EXPECT_EQ(machine.disks[1].lieCount, 2u);
+  EXPECT_TRUE(machine.disks[1].lieStoresOther);
+  EXPECT_EQ(machine.disks[1].lieHealsAfter, 1u);
   ASSERT_EQ(machine.volumes.size(), 4u);
   EXPECT_EQ(machine.volumes[0].letter, 'C');
   EXPECT_EQ(machine.volumes[0].offset, kMiB);
@@ -139,6 +143,12 @@ INSTANTIATE_TEST_SUITE_P(
                        "disks[0].openable: expected true or false"},
         BadDescription{R"({"disks": [{"number": 0, "size": 512, "bytesPerSector": 1000}]})",
                        "disks[0].bytesPerSector: 1000 is not 512"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "lies": [5]}]})",
+                       "disks[0].lies: expected [first block, block count]"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "lies": [5, -1]}]})",
+                       "disks[0].lies[1]: expected a whole number from 0"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "lieStores": "zeros"}]})",
+                       "disks[0].lieStores: expected \"nothing\" or \"other\""},
         BadDescription{R"({"disks": [{"number": 0, "size": 512, "colour": "red"}]})",
                        "disks[0]: unknown field \"colour\""},
         BadDescription{R"({"disks": [{"number": 0, "size": 512}, {"number": 0, "size": 512}]})",

@@ -446,6 +446,41 @@ TEST_F(SimDevicesTest, FailWritesShortensWritesStartingInTheBlocks) {
   EXPECT_EQ(platform::WriteDevice(device, block.data(), kMiB), kMiB);
 }
 
+TEST_F(SimDevicesTest, ALyingDiskReportsWritesToItsBlocksDoneAndKeepsNothingOrOtherBytes) {
+  struct Case {
+    bool other;
+    std::uint32_t healsAfter;
+    std::vector<std::uint8_t> afterFirst;  // block 3 of disk 0 (C:'s block 2) after each write
+    std::vector<std::uint8_t> afterSecond;
+  };
+  const Case cases[] = {
+      {false, 0, Bytes(2, 0x00), Bytes(2, 0x00)},
+      {true, 0, Bytes(2, 0x88), Bytes(2, 0x88)},
+      {false, 1, Bytes(2, 0x00), Bytes(2, 0x77)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.other) + " " + std::to_string(c.healsAfter));
+    sim::Machine machine = SmallMachine();
+    machine.disks[0].lieFirst = 3;
+    machine.disks[0].lieCount = 1;
+    machine.disks[0].lieStoresOther = c.other;
+    machine.disks[0].lieHealsAfter = c.healsAfter;
+    Load(machine);
+    Device device = platform::OpenDevice("\\\\.\\C:", Access::ReadWrite);
+    // Three blocks from C:'s block 1: only the middle one lies, the others are kept.
+    const std::vector<std::uint8_t> blocks = Bytes(3 * kMiB, 0x77);
+    for (const std::vector<std::uint8_t>* expected : {&c.afterFirst, &c.afterSecond}) {
+      ASSERT_TRUE(platform::SetPosition(device, static_cast<std::int64_t>(kMiB), Origin::Begin));
+      EXPECT_EQ(platform::WriteDevice(device, blocks.data(), 3 * kMiB), 3 * kMiB);
+      EXPECT_TRUE(CallsOf(sim::Op::Write).back().ok);
+      EXPECT_EQ(sim::ReadDisk(0, 3 * kMiB, 1), Bytes(1, (*expected)[0]));
+      EXPECT_EQ(sim::ReadDisk(0, 4 * kMiB - 1, 1), Bytes(1, (*expected)[1]));
+      EXPECT_EQ(sim::ReadDisk(0, 3 * kMiB - 1, 1), Bytes(1, 0x77));
+      EXPECT_EQ(sim::ReadDisk(0, 4 * kMiB, 1), Bytes(1, 0x77));
+    }
+  }
+}
+
 TEST_F(SimDevicesTest, LoadingAMachineForgetsTheHandlesOfTheLastOne) {
   Device device = platform::OpenDevice("\\\\.\\C:", Access::ReadWrite);
   ASSERT_TRUE(platform::ControlLockVolume(device));
