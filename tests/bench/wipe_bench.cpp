@@ -77,8 +77,10 @@ struct MethodTiming {
 };
 
 // One fresh run of the method over E:, timed per pass from the event pumps: a pass lasts from
-// its first block to the first block of the next pass (or the end of the run).
-MethodTiming TimeMethod(int methodId) {
+// its first block to the first block of the next pass (or the end of the run). With verify,
+// the verification is timed as one more pass after the last.
+MethodTiming TimeMethod(int methodId, bool verify) {
+  ui::SetOptionChecked(ui::Option::VerifyAfterWipe, verify);
   RefreshDriveList();
   for (int row = 0; row < DriveCount; ++row) {
     if (FieldText(DriveTable[row].RootPath) == "E:\\") SelectedDriveRow = row;
@@ -142,6 +144,36 @@ void RandomFillBench() {
   }
 }
 
+double Mean(const std::vector<double>& values) {
+  double sum = 0;
+  for (double value : values) sum += value;
+  return values.empty() ? 0 : sum / static_cast<double>(values.size());
+}
+
+// A verified run against the same method unverified: what the verification adds, in passes of
+// that method (at most 1.05 is the aim), and the read-back against the last pass's write.
+// A fixed last pass and a random-data one, whose content is regenerated from its seeds.
+void VerifyBench(const std::vector<MethodTiming>& unverified, std::uint64_t mebibytes) {
+  for (int id : {0, 4}) {
+    sim::FormatVolume('E', "NTFS", "", 0);
+    const MethodTiming verified = TimeMethod(id, true);
+    const MethodTiming& plain = unverified[static_cast<std::size_t>(id)];
+    const std::size_t passes = static_cast<std::size_t>(WipeMethods[id].passCount);
+    if (!verified.succeeded || verified.passSeconds.size() != passes + 1) {
+      std::printf("verify: method %d did not verify\n", id);
+      continue;
+    }
+    const double reading = verified.passSeconds.back();
+    const double lastPass = verified.passSeconds[passes - 1];
+    const double onePass = Mean(plain.passSeconds);
+    const double extra = verified.wallSeconds - plain.wallSeconds;
+    std::printf("verify: method %d: read back %.2f s (%.1f MiB/s) after a last pass of %.2f s: %.2f of it\n", id,
+                reading, MiBPerSecond(mebibytes, reading), lastPass, lastPass > 0 ? reading / lastPass : 0);
+    std::printf("verify: method %d: run %.2f s verified, %.2f s not: +%.2f s = %.2f passes of %.2f s (aim: at most 1.05)\n",
+                id, verified.wallSeconds, plain.wallSeconds, extra, onePass > 0 ? extra / onePass : 0, onePass);
+  }
+}
+
 double PeakMemoryMiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -181,13 +213,15 @@ bool WipeBench(const std::string& imageFolder, std::uint64_t mebibytes) {
   }
   double totalWall = 0;
   int totalPauses = 0;
+  std::vector<MethodTiming> unverified;
   for (int id = 0; id < kMethodCount; ++id) {
     // dd just before and just after the method, so both see the same state of the page cache
     // and of the disk behind it.
     const double ddBefore = TimeDd(image, mebibytes);
     // The image must look formatted again for the next run's list; the run does not mind.
     sim::FormatVolume('E', "NTFS", "", 0);
-    const MethodTiming timing = TimeMethod(id);
+    const MethodTiming timing = TimeMethod(id, false);
+    unverified.push_back(timing);
     const double ddAfter = TimeDd(image, mebibytes);
     if (ddBefore < 0 || ddAfter < 0) {
       std::printf("wipe: dd could not be run\n");
@@ -208,6 +242,7 @@ bool WipeBench(const std::string& imageFolder, std::uint64_t mebibytes) {
   }
   std::printf("wipe: all methods %.2f s measured + %d s of pauses = %.2f s\n", totalWall, totalPauses,
               totalWall + totalPauses);
+  VerifyBench(unverified, mebibytes);
   RandomFillBench();
   std::printf("peak resident memory: %.1f MiB\n", PeakMemoryMiB());
   return true;
