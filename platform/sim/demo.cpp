@@ -13,6 +13,8 @@ namespace {
 constexpr std::uint64_t kMiB = detail::kMiB;
 // A USB stick's three passes over about 62 MiB take about 15 s at this pace.
 constexpr std::uint32_t kDemoWriteDelayMs = 80;
+// Reading back is quicker than writing, but still long enough to see the verification.
+constexpr std::uint32_t kDemoReadDelayMs = 40;
 
 // A file system keeps a little of its volume for itself; sizes stay whole 4 KiB clusters and
 // are not whole MiB, so a wipe of it ends with a tail.
@@ -184,6 +186,7 @@ void Initialise(const std::string& executablePath) {
       sim::DemoMachine((std::filesystem::path(hostFolder) / "demo-machine").string());
   demo.realClock = true;
   demo.writeDelayMs = sim::kDemoWriteDelayMs;
+  demo.readDelayMs = sim::kDemoReadDelayMs;
   demo.executablePath = windowsPath;
   demo.hostFolder = hostFolder;
   std::string demoProblem;

@@ -280,7 +280,8 @@ bool ReadMachine(const Json& root, Machine* machine, Problem* problem) {
   return OnlyKnownFields(root, "machine",
                          {"platformId", "windowsDirectory", "executablePath", "hostFolder",
                           "realClock", "performanceCounter", "sectorLibrary", "formatCommand",
-                          "formatPolls", "formatDialogResult", "writeDelayMs", "fileSystemBounds",
+                          "formatPolls", "formatDialogResult", "writeDelayMs", "readDelayMs",
+                          "fileSystemBounds",
                           "computerName", "userName", "windowsVersion", "disks", "volumes"},
                          problem) &&
          ReadNumber(root, top, "platformId", 0, kUint32Max, &machine->platformId, problem) &&
@@ -299,6 +300,7 @@ bool ReadMachine(const Json& root, Machine* machine, Problem* problem) {
          ReadString(root, top, "computerName", &machine->computerName, problem) &&
          ReadString(root, top, "userName", &machine->userName, problem) &&
          ReadString(root, top, "windowsVersion", &machine->windowsVersion, problem) &&
+         ReadNumber(root, top, "readDelayMs", 0, 60000, &machine->readDelayMs, problem) &&
          ReadList(root, "disks", &machine->disks, ReadDisk, problem) &&
          ReadList(root, "volumes", &machine->volumes, ReadVolume, problem);
 }

@@ -87,9 +87,9 @@ bool FillGeometry(const Disk& disk, platform::DiskGeometry* geometry) {
   return true;
 }
 
-// The demo's pacing: a real sleep, so a wipe of a small image lasts long enough to watch.
-void DelayWrite(std::size_t bytes) {
-  const std::uint32_t perMiB = TheState().machine.writeDelayMs;
+// The demo's pacing: a real sleep, so a wipe (and its read-back) of a small image lasts long
+// enough to watch.
+void DelayTransfer(std::uint32_t perMiB, std::size_t bytes) {
   if (perMiB == 0 || bytes == 0) return;
   const auto micros = static_cast<long long>(
       static_cast<double>(perMiB) * 1000.0 * static_cast<double>(bytes) / kMiB);
@@ -236,6 +236,7 @@ std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes
   }
   const std::size_t got = ReadRegion(region, handle->position, buffer, WithinLimit(*handle, bytes));
   handle->position += got;
+  DelayTransfer(TheState().machine.readDelayMs, got);
   AnswerTransfer(record, bytes, got);
   return static_cast<std::uint32_t>(got);
 }
@@ -253,7 +254,7 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
   const std::size_t put =
       WriteKeepingLies(handle->device, region, handle->position, buffer, AllowedBytes(*handle, bytes));
   handle->position += put;
-  DelayWrite(put);
+  DelayTransfer(TheState().machine.writeDelayMs, put);
   AnswerTransfer(record, bytes, put);
   return static_cast<std::uint32_t>(put);
 }

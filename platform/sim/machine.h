@@ -83,6 +83,7 @@ struct Machine {
   std::string computerName = "SIMULATED-PC";  // empty: GetComputerNameA fails
   std::string userName = "Operator";          // empty: GetUserNameA fails
   std::string windowsVersion = "Windows 10.0 (build 19045)";  // empty: unknown
+  std::uint32_t readDelayMs = 0;   // real milliseconds each 1 MiB read takes (demo pacing)
   std::vector<Disk> disks;
   std::vector<Volume> volumes;
 };

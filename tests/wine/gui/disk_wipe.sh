@@ -21,6 +21,7 @@ cat > "$images/machine.json" <<'JSON'
 { "windowsDirectory": "C:\\WINDOWS",
   "realClock": true,
   "writeDelayMs": 400,
+  "readDelayMs": 50,
   "disks": [
     {"number": 0, "size": "8 MiB", "image": "disk0.img"},
     {"number": 1, "size": "32 MiB", "image": "disk1.img"},
@@ -63,10 +64,12 @@ watch_run
 drive control TForm3 411
 printf '%s\n' "$out" | grep -q 'enabled=0 .*checked=0 ' || fail "format box during a disk run: $out"
 picture_mid_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1" "32 MB"
-# One caption from the start of the pass to the end: a disk run has no formatting caption.
-finish_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1"
+# The pass, then its read-back; a disk run has no formatting caption.
+finish_run "  Wiping disk1 with standard overwrite, performing overwrite 1 of 1
+  Verifying disk1 . . ."
 check_report "disk 1" "Standard overwrite (overwrite with zeros) (1 pass)" "completed"
-expect_log "Disk 1 wiped successfully.
+expect_log "Verification: every byte read back as written.
+Disk 1 wiped successfully.
 You can partition and format the disk in Control panel->
 Administrator's tool->Computer management->Disk management.
 Report saved: $report_logged"

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # A whole drive wipe of the USB stick F:, done as a person does it: a click on the check box of
 # its row, a method picked from the method box with the keyboard, a click on "Wipe it now", Yes
-# to both confirmations; then the progress window through every pass and the format, until the
-# main window is back. Afterwards the log tells the success, the stick is FAT32 "CLEAN" again,
-# and its image holds nothing of what it held before, while the bytes in front of the volume
-# and the other disks are as they were. The erasure report names the method and the result.
+# to both confirmations; then the progress window through every pass, the verification and the
+# format, until the main window is back. Afterwards the log tells the verification and the
+# success, the stick is FAT32 "CLEAN" again, and its image holds nothing of what it held before,
+# while the bytes in front of the volume and the other disks are as they were. The erasure
+# report names the method and the result.
 source "$(dirname "$0")/session.sh" "$1" drive_wipe
 source "$(dirname "$0")/wipe_steps.sh"
-# 40 ms per MiB: a pass over the 63 MiB stick lasts about 2.5 s, long enough to be watched. The
-# volume comes back from FORMAT.COM at the second poll, so the format caption shows about 2 s.
-fresh_machine 40 '"formatPolls": 2,'
+# 40 ms per MiB: a pass over the 63 MiB stick lasts about 2.5 s, long enough to be watched, and
+# so does the read-back of the last pass ("Verify after wipe" is checked in a new setting.bin).
+# The volume comes back from FORMAT.COM at the second poll, so the format caption shows about 2 s.
+fresh_machine 40 '"formatPolls": 2, "readDelayMs": 40,'
 images=$gui_build/artifacts/gui-machines/$gui_test
 stick=$images/disk2.img
 mib=1048576
@@ -44,12 +46,23 @@ watch_run
 drive control TForm3 411
 printf '%s\n' "$out" | grep -q 'enabled=1 .*checked=1 ' || fail "format box during a drive run: $out"
 picture_mid_run "  Wiping drive F: with US Army AR380-19, performing overwrite [123] of 3" "63 MB"
+# The read-back after the last pass, once its bar has started again from 0 and moved: the
+# caption, the amount counting the blocks read, and a screenshot "verifying".
+wine "$gui_bin/guidriver.exe" waittext TForm3 60000 0 "  Verifying drive F: . . ." \
+  404 "2 MB/63 MB|3 MB/63 MB|4 MB/63 MB|5 MB/63 MB|6 MB/63 MB|7 MB/63 MB|8 MB/63 MB" </dev/null ||
+  fail "no verification caption with its amount after the last pass"
+screenshot verifying
+drive info TForm3
+printf '%s\n' "$out" | grep -qx -- "caption=  Verifying drive F: . . ." ||
+  fail "the verification ended before its picture: $(value "$out" caption)"
 finish_run "  Wiping drive F: with US Army AR380-19, performing overwrite 1 of 3
   Wiping drive F: with US Army AR380-19, performing overwrite 2 of 3
   Wiping drive F: with US Army AR380-19, performing overwrite 3 of 3
+  Verifying drive F: . . .
   Formatting drive . . ."
 check_report "drive F" "US Army AR380-19  (3 passes)" "completed"
-expect_log "Drive F: wiped successfully.
+expect_log "Verification: every byte read back as written.
+Drive F: wiped successfully.
 Successfully formatted the drive.
 Report saved: $report_logged"
 
