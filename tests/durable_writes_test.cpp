@@ -25,7 +25,7 @@ const char* const kFlushFailed = "Failed to flush the drive's write cache.";
 class DurableWritesTest : public EngineTest {
  protected:
   void Prepare(const sim::Machine& machine) {
-    headless::Reset();
+    ResetWindows();
     Load(machine);
     SelectDrive("E:\\");
     ui::SetFormatBox(false, true);
@@ -165,7 +165,7 @@ TEST_F(DurableWritesTest, BoundedVolumeIsWrittenToItsFullLength) {
 TEST_F(DurableWritesTest, DiskRunSendsNoExtendedDasdControl) {
   sim::Machine machine = MachineWithE(3 * kMiB);
   machine.fileSystemBounds = true;
-  headless::Reset();
+  ResetWindows();
   Load(machine);
   SelectDisk(1);
   ASSERT_TRUE(DiskWipeRun(1, false, 0));
