@@ -123,7 +123,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK((*volumeRow)[3] == (expected.valid ? kResumable : ""), "the volume's status text");
   }
   const auto* diskRow = RowWithCaption(diskRows, "Disk" + std::to_string(fuzz::kBareDisk));
-  FUZZ_CHECK(diskRow != nullptr && diskRow->size() == 3, "the bare disk's row is missing");
+  // Disk, capacity, status text, then the model: the bare disk says nothing of itself.
+  FUZZ_CHECK(diskRow != nullptr && diskRow->size() == 4, "the bare disk's row is missing");
   FUZZ_CHECK((*diskRow)[2] == (expected.valid ? kResumable : ""), "the bare disk's status text");
+  FUZZ_CHECK((*diskRow)[3].empty(), "the bare disk has no model to show");
   return 0;
 }

@@ -66,11 +66,14 @@ void LoadSmallMachine(const std::string& hostFolder) {
   sim::Machine machine;
   machine.windowsDirectory = "C:\\WINDOWS";
   if (!hostFolder.empty()) machine.hostFolder = hostFolder;
-  machine.disks = {
-      {0, 4 * 1048576, "", true, false, false, 512},
-      {kVolumeDisk, kGuardBytes + kTargetBytes + kGuardBytes, "", true, false, false, 512},
-      {kBareDisk, kTargetBytes, "", true, false, false, 512},
+  const auto disk = [](int number, std::uint64_t size) {
+    sim::Disk made;  // in memory, openable, answering its geometry in 512-byte sectors
+    made.number = number;
+    made.size = size;
+    return made;
   };
+  machine.disks = {disk(0, 4 * 1048576), disk(kVolumeDisk, kGuardBytes + kTargetBytes + kGuardBytes),
+                   disk(kBareDisk, kTargetBytes)};
   sim::Volume system;
   system.letter = 'C';
   system.disk = 0;
