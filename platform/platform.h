@@ -56,6 +56,12 @@ enum class Access {
   QueryOnly,  // access 0, no flags: device controls only (geometry queries)
   Read,       // GENERIC_READ, FILE_ATTRIBUTE_NORMAL (extents queries)
   ReadWrite,  // GENERIC_READ | GENERIC_WRITE, no flags (wipes, records, sector reads, locks)
+  // GENERIC_READ | GENERIC_WRITE, FILE_FLAG_NO_BUFFERING | FILE_FLAG_OVERLAPPED: a run's target,
+  // whose blocks go past the system's cache, several at once (StartWrite). Every other call
+  // here works on it as on a ReadWrite handle: the platform keeps its position, waits for each
+  // transfer, and moves a transfer that is not in whole aligned sectors through a sector-aligned
+  // buffer of its own (reading the sectors around it first).
+  ReadWriteUnbuffered,
 };
 Device OpenDevice(const std::string& path, Access access);
 
@@ -67,6 +73,49 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
 // Synchronous ReadFile / WriteFile; the result is the number of bytes transferred.
 std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes);
 std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes);
+
+// ---- Writes in flight (a device opened ReadWriteUnbuffered) --------------------------------
+
+// Memory that an unbuffered transfer can use: page-aligned, VirtualAlloc / VirtualFree. Null
+// when the memory cannot be had.
+void* AllocateIoMemory(std::size_t bytes);
+void FreeIoMemory(void* memory);
+
+class IoBuffer {
+ public:
+  IoBuffer() = default;
+  explicit IoBuffer(std::size_t bytes) : data_(static_cast<std::uint8_t*>(AllocateIoMemory(bytes))) {}
+  IoBuffer(IoBuffer&& other) noexcept : data_(other.data_) { other.data_ = nullptr; }
+  IoBuffer& operator=(IoBuffer&& other) noexcept {
+    if (this != &other) {
+      FreeIoMemory(data_);
+      data_ = other.data_;
+      other.data_ = nullptr;
+    }
+    return *this;
+  }
+  IoBuffer(const IoBuffer&) = delete;
+  IoBuffer& operator=(const IoBuffer&) = delete;
+  ~IoBuffer() { FreeIoMemory(data_); }
+
+  explicit operator bool() const { return data_ != nullptr; }
+  std::uint8_t* data() const { return data_; }
+
+ private:
+  std::uint8_t* data_ = nullptr;
+};
+
+// One write started and not yet finished; kNoWrite when none.
+using WriteInFlight = std::intptr_t;
+inline constexpr WriteInFlight kNoWrite = -1;
+// WriteFile with an OVERLAPPED that names `offset` from the device's start: the write starts and
+// the call returns without waiting for it. The buffer is an IoBuffer's, offset and bytes are
+// whole sectors, and the buffer stays untouched until FinishWrite. kNoWrite when the write
+// could not be started. Every write started is finished, in any order.
+WriteInFlight StartWrite(const Device& device, std::uint64_t offset, const void* buffer,
+                         std::uint32_t bytes);
+// GetOverlappedResult, waiting for the write: the bytes it put on the device (0 when it failed).
+std::uint32_t FinishWrite(const Device& device, WriteInFlight write);
 
 // FlushFileBuffers: true once everything written through the handle is on the media (the
 // device's own write cache included), so a record saved after it never vouches for a block
