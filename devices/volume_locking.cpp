@@ -9,6 +9,7 @@
 platform::Device LockedVolumeHandle;
 platform::Device LockedDiskVolumes[kLockedVolumesSize];
 std::int32_t LockedDiskVolumeCount = 0;
+bool LockedVolumeWritesInFlight = false;
 
 namespace {
 
@@ -32,11 +33,20 @@ void Release(platform::Device* volume) {
 
 }  // namespace
 
+platform::Device OpenRunDevice(const std::string& path, const std::string& subject, bool* writesInFlight) {
+  platform::Device device = platform::OpenDevice(path, platform::Access::ReadWriteUnbuffered);
+  *writesInFlight = device.valid();
+  if (device) return device;
+  device = platform::OpenDevice(path, platform::Access::ReadWrite);
+  if (device) LogMessage(subject + " will not take unbuffered writes; it is written through the system's cache, one block at a time.");
+  return device;
+}
+
 // Opens "\\.\E:" for reading and writing and keeps the handle in LockedVolumeHandle for the
 // run. False, with "Unable to dismount the drive!" and nothing left open, when the volume can
 // neither be opened, locked nor dismounted.
 bool LockVolume(const std::string& volumeName) {
-  LockedVolumeHandle = platform::OpenDevice(VolumeDevicePath(volumeName), platform::Access::ReadWrite);
+  LockedVolumeHandle = OpenRunDevice(VolumeDevicePath(volumeName), "Drive " + volumeName, &LockedVolumeWritesInFlight);
   if (Secure(LockedVolumeHandle)) return true;
   TellNotSecured();
   UnlockVolume();

@@ -5,6 +5,7 @@
 // and to flush; everything it is told about a block comes back as a BlockCompletion, in block
 // order.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -16,11 +17,23 @@ struct BlockCompletion {
   bool whole;  // all kBlockSize bytes were written
 };
 
+// How many block writes may be in flight at once on a device opened unbuffered.
+inline constexpr std::size_t kWritesInFlight = 4;
+
 class BlockWriter {
  public:
-  explicit BlockWriter(const platform::Device& device) : device_(device) {}
+  // writesInFlight: the device was opened unbuffered and overlapped, and blocks are written
+  // from a ring of aligned buffers, several at once. Without it (or without the memory for the
+  // ring) each block is written and waited for in turn.
+  explicit BlockWriter(const platform::Device& device, bool writesInFlight = false);
+  // Waits for whatever is still in flight: no write outlives the buffer it is written from.
+  ~BlockWriter();
   BlockWriter(const BlockWriter&) = delete;
   BlockWriter& operator=(const BlockWriter&) = delete;
+
+  // The caller's block data now holds other content than the blocks written so far (a new
+  // pass, redrawn random data): a ring buffer takes a copy only when its content is older.
+  void ContentChanged() { ++content_; }
 
   // Positions the device at block k of the pass, from its start. False when the device will
   // not go there.
@@ -28,7 +41,7 @@ class BlockWriter {
 
   // Writes the kBlockSize bytes of data as block k, at k x kBlockSize from the start of the
   // device; blocks come in ascending order from the one StartAt named. data is read only during
-  // the call. The completions known by now are appended to *done. False when the device could
+  // the call (a write in flight has its own copy). The completions known by now are appended to *done. False when the device could
   // not be positioned for block k + 1 after block k was not written whole: every later block
   // would land off its place, so the run has to stop.
   bool WriteBlock(std::uint32_t block, const std::uint8_t* data, std::vector<BlockCompletion>* done);
@@ -46,7 +59,22 @@ class BlockWriter {
   bool Flush();
 
  private:
+  // One buffer of the ring and the write it is in, if any.
+  struct Slot {
+    platform::IoBuffer memory;
+    platform::WriteInFlight write = platform::kNoWrite;
+    std::uint32_t block = 0;
+    std::uint64_t content = 0;  // which content it holds; 0: none yet
+  };
+  bool InFlight() const { return !ring_.empty(); }
+  bool WriteBlockInFlight(std::uint32_t block, const std::uint8_t* data, std::vector<BlockCompletion>* done);
+  void Complete(Slot* slot, std::vector<BlockCompletion>* done);
+
   const platform::Device& device_;
+  std::vector<Slot> ring_;      // empty: one write at a time
+  std::size_t oldest_ = 0;      // the slot the next block goes to, and the oldest in flight
+  std::uint32_t nextBlock_ = 0;
+  std::uint64_t content_ = 1;
 };
 
 // The device flush with its log line: what a record's save or removal is wrapped in.

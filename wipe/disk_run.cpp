@@ -121,13 +121,14 @@ bool DiskWipeRun(std::int32_t diskNumber, bool resume, int methodId, RunFacts* f
   // The drive table must list the disk's volumes as they are now before they are secured.
   RefreshDriveList();
   if (!LockDiskVolumes(diskNumber)) return false;
-  platform::Device disk = platform::OpenDevice(DiskDevicePath(diskNumber), platform::Access::ReadWrite);
+  bool writesInFlight = false;
+  platform::Device disk = OpenRunDevice(DiskDevicePath(diskNumber), "Disk " + std::to_string(diskNumber), &writesInFlight);
   if (!disk) {
     LogMessage("Open disk error!");
     ReleaseDisk(&disk, diskNumber);
     return false;
   }
-  WipeTarget target{&disk, "  Wiping disk" + std::to_string(diskNumber), &record->CapacityText, 0, 0};
+  WipeTarget target{&disk, "  Wiping disk" + std::to_string(diskNumber), &record->CapacityText, 0, 0, writesInFlight};
   if (!SizeDiskTarget(disk, diskNumber, resume, record, &target)) {
     ReleaseDisk(&disk, diskNumber);
     return false;

@@ -129,7 +129,8 @@ bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId, RunF
   }
   if (!LockVolume(volumeName)) return false;
   AllowWholeVolume(volumeName);
-  WipeTarget target{&LockedVolumeHandle, "  Wiping drive " + volumeName, &record->CapacityText, 0, 0};
+  WipeTarget target{&LockedVolumeHandle, "  Wiping drive " + volumeName, &record->CapacityText, 0, 0,
+                    LockedVolumeWritesInFlight};
   if (!SizeDriveTarget(volumeName, resume, record, &target)) return false;
   const RunReport report = WritePassesOfRun(*method, target, resume, buffer.get(), facts);
   buffer.reset();

@@ -221,8 +221,9 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
       return PassEnd::Stopped;
     }
     ui::ProcessMessages();
-    if (randomData && AdvanceRandomData(&randomCounter, run.buffer) && lastPass != nullptr) {
-      lastPass->seeds.push_back(LastRandomSeed());
+    if (randomData && AdvanceRandomData(&randomCounter, run.buffer)) {
+      run.writer.ContentChanged();
+      if (lastPass != nullptr) lastPass->seeds.push_back(LastRandomSeed());
     }
     ShowBlockProgress(&display, block);
     const bool placed = WriteBlock(run, block, failures);
@@ -251,6 +252,7 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
                   PassFacts* facts, LastPassContent* lastPass) {
   const bool resumedPass = run.start.resume && pass == run.start.firstPass;
   PreparePassBuffer(run.method, pass, resumedPass, run.start.fillByte, run.buffer);
+  run.writer.ContentChanged();
   ui::SetProgressCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
   const std::uint32_t firstBlock = resumedPass ? run.start.startBlock : 0;
   facts->pass = pass;
@@ -312,7 +314,7 @@ RunStart StartOfRun(bool resume, const WipeMethod& method) {
 
 RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
                       std::uint8_t* buffer) {
-  BlockWriter writer(*target.device);
+  BlockWriter writer(*target.device, target.writesInFlight);
   const RunInputs run{method, target, start, buffer, writer};
   WriteFailures failures;
   std::uint32_t speed = 0;

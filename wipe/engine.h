@@ -17,6 +17,7 @@ struct WipeTarget {
   char (*capacityText)[50];        // the target record's CapacityText: shown and saved
   std::uint32_t blockCount;        // N: whole blocks per pass
   std::uint32_t tailBytes;         // T: bytes after the last whole block, below kBlockSize
+  bool writesInFlight = false;     // the device was opened unbuffered: several blocks at once
 };
 
 // Where the first pass begins: pass 0 at block 0, or where the ResumePoint says.

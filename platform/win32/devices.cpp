@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/unbuffered_device.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
@@ -34,15 +35,14 @@ bool Usable(const Device& device) {
 bool SendControl(const Device& device, DWORD code) {
   if (!Usable(device)) return false;
   DWORD returned = 0;
-  return DeviceIoControl(ToHandle(device), code, nullptr, 0, nullptr, 0, &returned, nullptr) != 0;
+  return win32::WaitedControl(ToHandle(device), code, nullptr, 0, nullptr, 0, &returned) != 0;
 }
 
 // A control that only fills an output buffer of a fixed size.
 bool QueryControl(const Device& device, DWORD code, void* output, DWORD outputBytes) {
   if (!Usable(device)) return false;
   DWORD returned = 0;
-  return DeviceIoControl(ToHandle(device), code, nullptr, 0, output, outputBytes, &returned,
-                         nullptr) != 0;
+  return win32::WaitedControl(ToHandle(device), code, nullptr, 0, output, outputBytes, &returned) != 0;
 }
 
 void CopyGeometry(const DISK_GEOMETRY& from, DiskGeometry* to) {
@@ -55,9 +55,12 @@ void CopyGeometry(const DISK_GEOMETRY& from, DiskGeometry* to) {
 
 }  // namespace
 
-void CloseNative(NativeHandle handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+void CloseNative(NativeHandle handle) {
+  win32::ForgetUnbuffered(reinterpret_cast<HANDLE>(handle));
+  CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
 
-// Opens a device path for one of the three uses. A device opened with access 0 answers
+// Opens a device path for one of the four uses. A device opened with access 0 answers
 // geometry queries without needing the rights a read would (and without spinning up media);
 // the sharing flags let the file systems that still hold the volume keep their handles.
 // Returns an empty Device when the path cannot be opened.
@@ -74,11 +77,16 @@ Device OpenDevice(const std::string& path, Access access) {
     case Access::ReadWrite:
       desiredAccess = GENERIC_READ | GENERIC_WRITE;
       break;
+    case Access::ReadWriteUnbuffered:
+      desiredAccess = GENERIC_READ | GENERIC_WRITE;
+      flags = FILE_FLAG_NO_BUFFERING | FILE_FLAG_OVERLAPPED;
+      break;
   }
   win32::UniqueFile file(CreateFileA(path.c_str(), desiredAccess,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                      flags, nullptr));
   if (!file) return Device();
+  if (access == Access::ReadWriteUnbuffered) win32::AdoptUnbuffered(file.get());
   return Device(reinterpret_cast<NativeHandle>(file.release()));
 }
 
@@ -96,9 +104,9 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
   SetLastError(NO_ERROR);
   const DWORD resultLow = SetFilePointer(ToHandle(device), low, &high, method);
   if (resultLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
-  if (newPosition != nullptr) {
-    *newPosition = static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32 | resultLow;
-  }
+  const std::uint64_t position = static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32 | resultLow;
+  win32::KeepPosition(ToHandle(device), position);
+  if (newPosition != nullptr) *newPosition = position;
   return true;
 }
 
@@ -106,6 +114,7 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
 // part-way, and a failed call still says through the count how much reached the device.
 std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes) {
   if (!Usable(device)) return 0;
+  if (win32::IsUnbuffered(ToHandle(device))) return win32::ReadUnbuffered(ToHandle(device), buffer, bytes);
   DWORD transferred = 0;
   ReadFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
   return transferred;
@@ -113,6 +122,7 @@ std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes
 
 std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes) {
   if (!Usable(device)) return 0;
+  if (win32::IsUnbuffered(ToHandle(device))) return win32::WriteUnbuffered(ToHandle(device), buffer, bytes);
   DWORD transferred = 0;
   WriteFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
   return transferred;
@@ -192,8 +202,8 @@ std::vector<std::uint8_t> QueryStorageProperty(const Device& device, STORAGE_PRO
   std::vector<std::uint8_t> answer(kFirstAsk);
   for (int ask = 0; ask < 2; ++ask) {
     DWORD returned = 0;
-    if (!DeviceIoControl(ToHandle(device), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
-                         answer.data(), static_cast<DWORD>(answer.size()), &returned, nullptr)) {
+    if (!win32::WaitedControl(ToHandle(device), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+                              answer.data(), static_cast<DWORD>(answer.size()), &returned)) {
       return {};
     }
     const DWORD claimed = returned >= sizeof(STORAGE_DESCRIPTOR_HEADER)
