@@ -1,5 +1,5 @@
 # The flush benchmark, run by tests/wine/bench/flush-bench (scripts/bench): the core on the
-# real Windows calls, with FlushDevice and SleepMs wrapped at the link so that a run can leave
+# real Windows calls, with FlushDevice, SleepMs and StartWrite wrapped at the link so that a run can leave
 # flushes out and its pauses can be timed without changing the core.
 add_executable(dunmere_flush_bench ${CMAKE_CURRENT_LIST_DIR}/flush_bench.cpp
   ${CMAKE_SOURCE_DIR}/tests/wine/platform/loop_counters.cpp
@@ -7,4 +7,5 @@ add_executable(dunmere_flush_bench ${CMAKE_CURRENT_LIST_DIR}/flush_bench.cpp
 target_link_libraries(dunmere_flush_bench PRIVATE ${WIN32_SYSTEM_LIBS})
 target_link_options(dunmere_flush_bench PRIVATE
   -Wl,--wrap=_ZN8platform11FlushDeviceERKNS_6DeviceE
-  -Wl,--wrap=_ZN8platform7SleepMsEj)
+  -Wl,--wrap=_ZN8platform7SleepMsEj
+  -Wl,--wrap=_ZN8platform10StartWriteERKNS_6DeviceEyPKvj)

@@ -4,7 +4,8 @@
 // bench can tell what the window costs. device-bench runs it between dd and shred on the same
 // device and takes the medians; this program only measures one run and prints it.
 //   dunmere_device_bench[_windows].exe <letter> <MiB> <method id>
-// Prints "pass <index> <seconds>" for each pass, then "run <seconds> <succeeded 0|1>" and
+// Prints "pass <index> <seconds>" for each pass, "pass verify <seconds>" for the read-back after
+// the last pass when the run makes one, then "run <seconds> <succeeded 0|1>" and
 // "memory <private bytes above those before the run, the most seen at a pass's start or end>". A pass runs from its caption to the pause after it
 // (to the end of the run, everything put on the device, for a single pass).
 #include <windows.h>
@@ -38,6 +39,8 @@ struct Timings {
   std::size_t memoryPeak = 0;    // the most seen at a pass's start or end
   std::vector<Clock::time_point> passStarts;
   std::vector<Clock::time_point> passEnds;
+  bool verified = false;  // the run read its last pass back after writing it
+  Clock::time_point verifyStart;
 };
 Timings the;
 
@@ -74,8 +77,17 @@ extern "C" void __real__ZN2ui18SetProgressCaptionERKNSt7__cxx1112basic_stringIcS
     const std::string& text);
 extern "C" void __wrap__ZN2ui18SetProgressCaptionERKNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE(
     const std::string& text) {
-  // Each pass names itself before its first block.
-  if (the.running) {
+  // Each pass names itself before its first block; so does the read-back after the last pass,
+  // which is timed apart from the passes.
+  if (the.running && text.find("Verifying") != std::string::npos) {
+    NoteMemory();
+    if (the.passEnds.size() < the.passStarts.size()) {
+      FlushWhatIsCached(the.letter);
+      the.passEnds.push_back(Clock::now());
+    }
+    the.verified = true;
+    the.verifyStart = Clock::now();
+  } else if (the.running) {
     NoteMemory();
     the.passStarts.push_back(Clock::now());
   }
@@ -157,6 +169,7 @@ int main(int argc, char** argv) {
   for (std::size_t pass = 0; pass < the.passStarts.size() && pass < the.passEnds.size(); ++pass) {
     std::printf("pass %zu %.4f\n", pass, Seconds(the.passStarts[pass], the.passEnds[pass]));
   }
+  if (the.verified) std::printf("pass verify %.4f\n", Seconds(the.verifyStart, end));
   std::printf("run %.4f %d\n", Seconds(start, end), succeeded ? 1 : 0);
   std::printf("memory %zu\n", the.memoryPeak - the.memoryBefore);
   return succeeded ? 0 : 1;

@@ -81,22 +81,30 @@ struct Interception {
   std::uint64_t rangeBytes = 0;
   RunFigures* figures = nullptr;
   std::vector<Clock::time_point> passStarts;
+  std::uint64_t startedUpTo = 0;  // the end of the last write started in flight
 };
 Interception the;
+
+// Writes in flight do not move the handle's position: where the pass stands is the end of the
+// last one started, or the position a synchronous write (the tail) left.
+std::uint64_t WrittenUpTo(const platform::Device& device, bool* known) {
+  std::uint64_t position = 0;
+  *known = platform::SetPosition(device, 0, platform::Origin::Current, &position);
+  return position > the.startedUpTo ? position : the.startedUpTo;
+}
 
 // A checkpoint's flushes stand where its record says the pass goes on: at a block boundary
 // inside the range (the record's save puts the position back). The flush that closes a pass
 // stands at the end of the range, the one after the record's removal near its start.
 bool AtCheckpoint(const platform::Device& device) {
-  std::uint64_t position = 0;
-  if (!platform::SetPosition(device, 0, platform::Origin::Current, &position)) return false;
-  return position != 0 && position < the.rangeBytes && position % kMiB == 0;
+  bool known = false;
+  const std::uint64_t position = WrittenUpTo(device, &known);
+  return known && position != 0 && position < the.rangeBytes && position % kMiB == 0;
 }
 
 bool AtRangeEnd(const platform::Device& device) {
-  std::uint64_t position = 0;
-  return platform::SetPosition(device, 0, platform::Origin::Current, &position) &&
-         position == the.rangeBytes;
+  bool known = false;
+  return WrittenUpTo(device, &known) == the.rangeBytes && known;
 }
 
 }  // namespace
@@ -129,6 +137,14 @@ extern "C" bool __wrap__ZN8platform11FlushDeviceERKNS_6DeviceE(const platform::D
     figures.passSeconds.push_back(Seconds(end - the.passStarts[figures.passSeconds.size()]));
   }
   return flushed;
+}
+
+extern "C" platform::WriteInFlight __real__ZN8platform10StartWriteERKNS_6DeviceEyPKvj(
+    const platform::Device& device, std::uint64_t offset, const void* buffer, std::uint32_t bytes);
+extern "C" platform::WriteInFlight __wrap__ZN8platform10StartWriteERKNS_6DeviceEyPKvj(
+    const platform::Device& device, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
+  the.startedUpTo = offset + bytes;
+  return __real__ZN8platform10StartWriteERKNS_6DeviceEyPKvj(device, offset, buffer, bytes);
 }
 
 extern "C" void __wrap__ZN8platform7SleepMsEj(std::uint32_t milliseconds) {
