@@ -242,11 +242,13 @@ struct WriteSeen {
   std::uint32_t block = 0;  // kTailBlock for the tail
   std::size_t digest = 0;   // of the bytes written; of block 0 from its second sector on
   int repeated = -1;        // the byte every written byte equals; -1 when they differ
+  bool started = false;     // only asked for: noted when the write starts, before it is carried out
 };
 
 std::string ToLine(const WriteSeen& seen) {
   std::ostringstream line;
-  line << seen.program << ' ' << seen.pass << ' ' << seen.block << ' ' << seen.digest << ' ' << seen.repeated;
+  line << seen.program << ' ' << seen.pass << ' ' << seen.block << ' ' << seen.digest << ' ' << seen.repeated
+       << ' ' << (seen.started ? 1 : 0);
   return line.str();
 }
 
@@ -254,8 +256,21 @@ std::vector<WriteSeen> ReadWritesSeen(const std::string& file) {
   std::vector<WriteSeen> all;
   std::ifstream in(file);
   WriteSeen seen;
-  while (in >> seen.program >> seen.pass >> seen.block >> seen.digest >> seen.repeated) all.push_back(seen);
+  int started = 0;
+  while (in >> seen.program >> seen.pass >> seen.block >> seen.digest >> seen.repeated >> started) {
+    seen.started = started != 0;
+    all.push_back(seen);
+  }
   return all;
+}
+
+// The writes that were carried out, or those only started (in the order they started), apart.
+std::vector<WriteSeen> WritesThat(bool started, const std::vector<WriteSeen>& all) {
+  std::vector<WriteSeen> some;
+  for (const WriteSeen& seen : all) {
+    if (seen.started == started) some.push_back(seen);
+  }
+  return some;
 }
 
 std::vector<std::uint8_t> TargetBytes(const TargetPlace& place, std::uint64_t offset, std::uint64_t count) {
@@ -274,57 +289,61 @@ std::size_t DigestOf(const TargetPlace& place, std::uint64_t offset, std::uint64
   return DigestOf(TargetBytes(place, offset, count), offset);
 }
 
-// The simulated machine's hook: sees every call just before it is carried out. It notes each
-// block and tail write of the run on the target (read back at the next call, when the write
-// has been carried out) and ends the process, without warning, at the kill point.
+// The simulated machine's hooks: the fault hook sees every call just before it is carried out
+// and ends the process, without warning, at the kill point (when the write of that block is
+// asked for); the write hook notes each block and tail write of the run on the target, read back
+// once the write has been carried out (a write in flight completes after later ones started).
 class WriteWatch {
  public:
   WriteWatch(TargetPlace place, int program, std::optional<KillPoint> kill, std::function<void(const WriteSeen&)> note)
       : place_(std::move(place)), program_(program), kill_(kill), note_(std::move(note)) {}
 
   bool OnCall(const sim::Call& call) {
-    Flush();
-    if (call.op != sim::Op::Write || call.path != place_.path) return false;
     std::uint32_t block = 0;
-    if (call.bytes == kBlockSize && call.offset % kBlockSize == 0) {
-      block = static_cast<std::uint32_t>(call.offset / kBlockSize);
-    } else if (call.bytes == place_.tail && call.offset == static_cast<std::uint64_t>(place_.blocks) * kBlockSize) {
-      block = kTailBlock;
-    } else {
-      return false;  // the breakpoint record, or its removal
-    }
+    if (!RunWrite(call, &block)) return false;
     const int pass = wipe_test::CaptionPass(headless::ProgressCaption()) - 1;
     if (kill_ && kill_->pass == pass && kill_->block == block) _exit(kKilled);
-    pending_ = Pending{pass, block, call.offset, call.bytes};
+    WriteSeen seen;
+    seen.program = program_;
+    seen.pass = pass;
+    seen.block = block;
+    seen.started = true;
+    note_(seen);
     return false;
   }
 
-  void Flush() {
-    if (!pending_) return;
+  void OnWritten(const sim::Call& call) {
+    std::uint32_t block = 0;
+    if (!RunWrite(call, &block)) return;
     WriteSeen seen;
     seen.program = program_;
-    seen.pass = pending_->pass;
-    seen.block = pending_->block;
-    const std::vector<std::uint8_t> bytes = TargetBytes(place_, pending_->offset, pending_->bytes);
-    seen.digest = DigestOf(bytes, pending_->offset);
+    seen.pass = wipe_test::CaptionPass(headless::ProgressCaption()) - 1;
+    seen.block = block;
+    const std::vector<std::uint8_t> bytes = TargetBytes(place_, call.offset, call.bytes);
+    seen.digest = DigestOf(bytes, call.offset);
     if (OneRepeatedByte(bytes)) seen.repeated = bytes[0];
-    pending_.reset();
     note_(seen);
   }
 
  private:
-  struct Pending {
-    int pass;
-    std::uint32_t block;
-    std::uint64_t offset;
-    std::uint64_t bytes;
-  };
+  // A block or the tail of the run on the target; not the breakpoint record or its removal.
+  bool RunWrite(const sim::Call& call, std::uint32_t* block) const {
+    if (call.op != sim::Op::Write || call.path != place_.path) return false;
+    if (call.bytes == kBlockSize && call.offset % kBlockSize == 0) {
+      *block = static_cast<std::uint32_t>(call.offset / kBlockSize);
+      return true;
+    }
+    if (call.bytes == place_.tail && call.offset == static_cast<std::uint64_t>(place_.blocks) * kBlockSize) {
+      *block = kTailBlock;
+      return true;
+    }
+    return false;
+  }
 
   TargetPlace place_;
   int program_;
   std::optional<KillPoint> kill_;
   std::function<void(const WriteSeen&)> note_;
-  std::optional<Pending> pending_;
 };
 
 // ---- The fixture --------------------------------------------------------------------------------
@@ -338,6 +357,7 @@ class CrashRecoveryTest : public app_test::AppTest {
 
   void TearDown() override {
     sim::SetFaultHook(nullptr);
+    sim::SetWriteHook(nullptr);
     headless::SetPumpHook(nullptr);
     AppTest::TearDown();
   }
@@ -443,6 +463,7 @@ class CrashRecoveryTest : public app_test::AppTest {
     watch_ = std::make_shared<WriteWatch>(place, program, kill, std::move(note));
     std::shared_ptr<WriteWatch> watch = watch_;
     sim::SetFaultHook([watch](const sim::Call& call) { return watch->OnCall(call); });
+    sim::SetWriteHook([watch](const sim::Call& call) { watch->OnWritten(call); });
   }
 
   // Runs `program` in a child process that is killed at `kill`, noting its writes in the write
@@ -671,16 +692,15 @@ TEST_P(KilledAndResumed, CompletesAndLeavesNothingOriginal) {
   }
 
   // Started again, the program finds the wipe, resumes it at the record and completes it.
-  std::vector<WriteSeen> writes = ReadWritesSeen(WriteLogPath());
+  std::vector<WriteSeen> noted = ReadWritesSeen(WriteLogPath());
   const int restart = static_cast<int>(kills.size());
   ASSERT_EQ(StartProgram(CrashMachine()), "");
   EXPECT_EQ(ListedAsResumable(c.target), "");
   ASSERT_EQ(Choose(c.target), "");
-  WatchWrites(place, restart, std::nullopt, [&writes](const WriteSeen& seen) { writes.push_back(seen); });
+  WatchWrites(place, restart, std::nullopt, [&noted](const WriteSeen& seen) { noted.push_back(seen); });
   if (!c.formatAfter) UntickFormatDuringRun();
   headless::QueueAnswers({ui::kDialogYes});
   app::ResumeClicked();
-  watch_->Flush();
   sim::SetFaultHook(nullptr);
   headless::SetPumpHook(nullptr);
 
@@ -689,16 +709,18 @@ TEST_P(KilledAndResumed, CompletesAndLeavesNothingOriginal) {
   EXPECT_EQ(ResumePoint.StartBlock, record->block);
   EXPECT_EQ(ResumePoint.BlockCount, place.blocks);
   EXPECT_EQ(ResumePoint.TailBytes, place.tail);
-  const auto resumed = std::find_if(writes.begin(), writes.end(), [restart](const WriteSeen& s) { return s.program == restart; });
-  ASSERT_NE(resumed, writes.end()) << "the resumed run wrote nothing";
+  const std::vector<WriteSeen> writes = WritesThat(false, noted);
+  const std::vector<WriteSeen> starts = WritesThat(true, noted);
+  const auto resumed = std::find_if(starts.begin(), starts.end(), [restart](const WriteSeen& s) { return s.program == restart; });
+  ASSERT_NE(resumed, starts.end()) << "the resumed run wrote nothing";
   EXPECT_EQ(resumed->pass, record->pass);
   EXPECT_EQ(resumed->block, record->block) << "the resumed run did not begin at the record's block";
   if (c.kind == Kind::CheckpointGap) {
     // The killed program wrote the block before its kill point after the last record was
-    // saved; the resumed run has to write it again.
+    // saved (it may have been still in flight); the resumed run has to write it again.
     const KillPoint& kill = kills[0];
     for (int program : {0, restart}) {
-      EXPECT_TRUE(std::any_of(writes.begin(), writes.end(), [&](const WriteSeen& s) {
+      EXPECT_TRUE(std::any_of(starts.begin(), starts.end(), [&](const WriteSeen& s) {
         return s.program == program && s.pass == kill.pass && s.block == kill.block - 1;
       })) << "program " << program << " did not write block " << kill.block - 1;
     }
@@ -773,12 +795,13 @@ TEST_P(KilledBeforeTheFirstCheckpoint, LeavesTheTargetAsItWasAndANewWipeComplete
 
   std::vector<WriteSeen> writes;
   ASSERT_EQ(Choose(target), "");  // the refusal left the row checked
-  WatchWrites(place, 1, std::nullopt, [&writes](const WriteSeen& seen) { writes.push_back(seen); });
+  WatchWrites(place, 1, std::nullopt, [&writes](const WriteSeen& seen) {
+    if (!seen.started) writes.push_back(seen);
+  });
   UntickFormatDuringRun();
   headless::SetMethodIndex(methodId);
   headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
   app::WipeItNowClicked();
-  watch_->Flush();
   sim::SetFaultHook(nullptr);
   headless::SetPumpHook(nullptr);
 

@@ -174,34 +174,51 @@ TEST_F(DurableWritesTest, DiskRunSendsNoExtendedDasdControl) {
   EXPECT_GE(CallsOf(sim::Op::Flush, kDisk1).size(), 3u);
 }
 
-// After block k is written short, block k + 1 is written at (k + 1) MiB from the start of the
-// target; when that positioning fails, the run stops as failed and writes nothing more.
+// After block k is written short, block k + 1 is still written at (k + 1) MiB from the start of
+// the target, with writes in flight (each names its offset) and through the plain handle (which
+// moves there from the start); when that move fails, the run stops as failed and writes nothing
+// more.
 TEST_F(DurableWritesTest, ShortBlockIsSkippedFromTheStartOfTheTarget) {
   struct Case {
     const char* what;
     std::uint32_t transferred;
+    bool plainHandle;
     bool skipFails;
   };
   const std::vector<Case> cases = {
-      {"nothing written", 0, false},
-      {"part written", 1000, false},
-      {"part written, skip fails", 1000, true},
+      {"nothing written, in flight", 0, false, false},
+      {"part written, in flight", 1000, false, false},
+      {"nothing written, plain handle", 0, true, false},
+      {"part written, plain handle", 1000, true, false},
+      {"part written, plain handle, skip fails", 1000, true, true},
   };
   const std::uint64_t k = 2;
+  const std::string fallback =
+      "Drive E: will not take unbuffered writes; it is written through the system's cache, one block at a time.";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Prepare(MachineWithE(5 * kMiB));
     sim::FailWrites(kE, k, 1, c.transferred);
-    if (c.skipFails) {
-      sim::SetFaultHook([k](const sim::Call& call) { return call.op == sim::Op::Seek && call.offset == (k + 1) * kMiB; });
-    }
+    sim::SetFaultHook([k, c](const sim::Call& call) {
+      if (c.plainHandle && call.op == sim::Op::Open &&
+          call.bytes == static_cast<std::uint64_t>(platform::Access::ReadWriteUnbuffered)) {
+        return true;
+      }
+      return c.skipFails && call.op == sim::Op::Seek && call.offset == (k + 1) * kMiB;
+    });
     EXPECT_EQ(DriveWipeRun("E:", false, 0), !c.skipFails);
     sim::ClearFaults();
+    std::vector<std::string> log = Log();
+    if (c.plainHandle) {
+      ASSERT_FALSE(log.empty());
+      EXPECT_EQ(log.front(), fallback);
+      log.erase(log.begin());
+    }
     const std::vector<std::uint64_t> blocks = BlockWrites(kE);
     if (c.skipFails) {
       EXPECT_EQ(blocks, (std::vector<std::uint64_t>{0, 1, 2}));
-      EXPECT_EQ(Log(), (std::vector<std::string>{"Write disk I/O error!", "Fatal error, INVALID_SET_FILE_POINTER.",
-                                                 "Please check drive connections.", "Wipe aborted!"}));
+      EXPECT_EQ(log, (std::vector<std::string>{"Write disk I/O error!", "Fatal error, INVALID_SET_FILE_POINTER.",
+                                               "Please check drive connections.", "Wipe aborted!"}));
       continue;
     }
     EXPECT_EQ(blocks, (std::vector<std::uint64_t>{0, 1, 2, 3, 4}));
@@ -210,7 +227,7 @@ TEST_F(DurableWritesTest, ShortBlockIsSkippedFromTheStartOfTheTarget) {
         EXPECT_EQ(call.offset % kMiB, 0u) << "a block off its boundary";
       }
     }
-    EXPECT_EQ(Log(), (std::vector<std::string>{"Write disk I/O error!", "Drive E: wiped, but 1 MB could not be overwritten."}));
+    EXPECT_EQ(log, (std::vector<std::string>{"Write disk I/O error!", "Drive E: wiped, but 1 MB could not be overwritten."}));
     const std::vector<std::uint8_t> volume = sim::ReadVolume('E', 0, 5 * kMiB);
     EXPECT_TRUE(AllBytesAre(std::vector<std::uint8_t>(volume.begin() + (k + 1) * kMiB, volume.end()), 0x00));
   }

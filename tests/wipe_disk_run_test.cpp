@@ -106,12 +106,11 @@ TEST_F(DiskRunTest, SecondOfThreeVolumesRefusingStopsTheRunBeforeTheDiskIsOpened
 
 TEST_F(DiskRunTest, DiskThatCannotBeOpenedReleasesEveryVolume) {
   Prepare(1);
-  // The run's own open of the disk: the first one after its volumes were secured.
-  auto failed = std::make_shared<bool>(false);
-  sim::SetFaultHook([failed](const sim::Call& call) {
-    if (*failed || call.op != sim::Op::Open || call.path != kDisk1 || IndexOf(sim::Op::Lock) < 0) return false;
-    *failed = true;
-    return true;
+  // The run's own opens of the disk (unbuffered, then plain): those after its volumes were
+  // secured and before they are let go.
+  sim::SetFaultHook([](const sim::Call& call) {
+    return call.op == sim::Op::Open && call.path == kDisk1 && IndexOf(sim::Op::Lock) >= 0 &&
+           IndexOf(sim::Op::Unlock) < 0;
   });
   EXPECT_FALSE(DiskWipeRun(1, false, 0));
   EXPECT_EQ(Log(), std::vector<std::string>{"Open disk error!"});

@@ -3,6 +3,7 @@
 // tables, and ways to look at what a run wrote: the block writes and breakpoint saves in the
 // call log, the bytes each pass put on the device, and the device's final content.
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -98,6 +99,7 @@ class EngineTest : public ::testing::Test {
   void TearDown() override {
     sim::ClearFaults();
     headless::SetPumpHook(nullptr);
+    sim::SetWriteHook(nullptr);
     EXPECT_EQ(sim::OpenHandles(), 0) << "a device handle was left open";
   }
 
@@ -175,17 +177,19 @@ class EngineTest : public ::testing::Test {
     return saves;
   }
 
-  // Records into *writes what every block write of the device put there.
+  // Records into *writes what every block write of the device put there, when the write is
+  // carried out (a write in flight completes after later ones have started).
   static void RecordPassWrites(const std::string& path, PassWrites* writes) {
-    headless::SetPumpHook([path, writes](long) {
-      const std::vector<sim::Call>& calls = sim::Calls();
-      if (calls.empty()) return;
-      const sim::Call& last = calls.back();
-      if (last.op != sim::Op::Write || last.path != path || last.bytes != kBlockSize || !last.ok) return;
+    sim::SetWriteHook([path, writes](const sim::Call& call) {
+      if (call.path != path || call.bytes != kBlockSize || !call.ok) return;
       const int pass = CaptionPass(headless::ProgressCaption());
-      const std::vector<std::uint8_t> block = DeviceBytes(path, last.offset, kBlockSize);
-      writes->blocks[pass].push_back(last.offset / kMiB);
-      writes->digests[pass].push_back(std::hash<std::string>()(std::string(block.begin(), block.end())));
+      const std::vector<std::uint8_t> block = DeviceBytes(path, call.offset, kBlockSize);
+      // In block order, which is the order a pass writes in.
+      std::vector<std::uint64_t>& blocks = writes->blocks[pass];
+      std::vector<std::size_t>& digests = writes->digests[pass];
+      const auto at = std::upper_bound(blocks.begin(), blocks.end(), call.offset / kMiB) - blocks.begin();
+      blocks.insert(blocks.begin() + at, call.offset / kMiB);
+      digests.insert(digests.begin() + at, std::hash<std::string>()(std::string(block.begin(), block.end())));
       if (AllBytesAre(block, block[0])) {
         writes->uniformBytes[pass].insert(block[0]);
       } else {

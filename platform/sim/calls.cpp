@@ -59,6 +59,21 @@ std::vector<std::string> SoundsPlayed() {
   return files;
 }
 
+namespace detail {
+
+// Kept apart from the state: a test sets it before the machine it watches is loaded.
+std::function<void(const Call&)>& WriteHook() {
+  static std::function<void(const Call&)> hook;
+  return hook;
+}
+
+void WriteCarriedOut(std::size_t record) {
+  const State& state = TheState();
+  if (WriteHook() && record < state.calls.size()) WriteHook()(state.calls[record]);
+}
+
+}  // namespace detail
+
 void ClearCalls() { TheState().calls.clear(); }
 
 void SetFaultHook(std::function<bool(const Call&)> hook) {
@@ -79,6 +94,15 @@ void ClearFaults() {
   State& state = TheState();
   state.faultHook = nullptr;
   state.writeFaults.clear();
+  detail::WriteHook() = nullptr;
+}
+
+void SetWriteHook(std::function<void(const Call&)> hook) { detail::WriteHook() = std::move(hook); }
+
+int WritesInFlight() {
+  int open = 0;
+  for (const detail::WriteInFlightState& write : TheState().writesInFlight) open += write.done ? 0 : 1;
+  return open;
 }
 
 }  // namespace sim

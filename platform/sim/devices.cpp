@@ -2,6 +2,8 @@
 // with their own positions, transfers clipped at the device's end as a real disk clips them,
 // and the device controls answered from the machine's description.
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -107,9 +109,12 @@ std::uint64_t FileSystemLimit(const DeviceId& id) {
   return info.fileSystemSize;
 }
 
+std::size_t WithinLimit(const HandleState& handle, std::uint64_t position, std::size_t bytes) {
+  if (position >= handle.limit) return 0;
+  return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, handle.limit - position));
+}
 std::size_t WithinLimit(const HandleState& handle, std::size_t bytes) {
-  if (handle.position >= handle.limit) return 0;
-  return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, handle.limit - handle.position));
+  return WithinLimit(handle, handle.position, bytes);
 }
 
 void PutUint32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value) {
@@ -143,9 +148,9 @@ std::vector<std::uint8_t> SeekPenaltyDescriptorOf(const Disk& disk) {
   return bytes;
 }
 
-std::size_t AllowedBytes(const HandleState& handle, std::size_t bytes) {
-  bytes = WithinLimit(handle, bytes);
-  const std::uint64_t block = handle.position / kMiB;
+std::size_t AllowedBytes(const HandleState& handle, std::uint64_t position, std::size_t bytes) {
+  bytes = WithinLimit(handle, position, bytes);
+  const std::uint64_t block = position / kMiB;
   for (const WriteFault& fault : TheState().writeFaults) {
     if (SameDevice(fault.device, handle.device) && block >= fault.firstBlock &&
         block - fault.firstBlock < fault.count) {
@@ -155,7 +160,73 @@ std::size_t AllowedBytes(const HandleState& handle, std::size_t bytes) {
   return bytes;
 }
 
+bool Writable(platform::Access access) {
+  return access == platform::Access::ReadWrite || access == platform::Access::ReadWriteUnbuffered;
+}
+
+// A write of the program to the device as its disk keeps it; the bytes it put there.
+std::size_t CarryOutWrite(const HandleState& handle, std::uint64_t position, const void* buffer,
+                          std::size_t bytes) {
+  Region region;
+  if (!DeviceRegion(handle.device, &region)) return 0;
+  const std::size_t put =
+      WriteKeepingLies(handle.device, region, position, buffer, AllowedBytes(handle, position, bytes));
+  DelayTransfer(TheState().machine.writeDelayMs, put);
+  return put;
+}
+
+std::uint64_t NextDraw(std::uint64_t* state) {
+  *state ^= *state << 13;
+  *state ^= *state >> 7;
+  *state ^= *state << 17;
+  return *state;
+}
+
+// Carries out one write in flight, drawn among those of the handle that are not done yet.
+void CompleteOneDrawn(platform::NativeHandle handle) {
+  State& state = TheState();
+  std::vector<std::size_t> open;
+  for (std::size_t i = 0; i < state.writesInFlight.size(); ++i) {
+    const WriteInFlightState& write = state.writesInFlight[i];
+    if (!write.done && (handle == platform::kNoHandle || write.handle == handle)) open.push_back(i);
+  }
+  if (open.empty()) return;
+  WriteInFlightState& write = state.writesInFlight[open[NextDraw(&state.completionDraw) % open.size()]];
+  const HandleState* owner = FindHandle(write.handle);
+  write.transferred = owner == nullptr ? 0
+                                       : static_cast<std::uint32_t>(CarryOutWrite(*owner, write.offset, write.buffer, write.bytes));
+  write.done = true;
+  AnswerTransfer(write.record, write.bytes, write.transferred);
+  WriteCarriedOut(write.record);
+}
+
+bool WholeSectors(const HandleState& handle, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
+  const Disk* disk = DiskBehind(handle);
+  const std::uint32_t sector = disk == nullptr || disk->bytesPerSector == 0 ? kSectorBytes : disk->bytesPerSector;
+  return offset % sector == 0 && bytes % sector == 0 && bytes != 0 &&
+         reinterpret_cast<std::uintptr_t>(buffer) % 4096 == 0;
+}
+
 }  // namespace
+
+void CompleteWritesInFlight(platform::NativeHandle handle) {
+  State& state = TheState();
+  for (;;) {
+    bool open = false;
+    for (const WriteInFlightState& write : state.writesInFlight) {
+      open = open || (!write.done && (handle == platform::kNoHandle || write.handle == handle));
+    }
+    if (!open) break;
+    CompleteOneDrawn(handle);
+  }
+  auto& writes = state.writesInFlight;
+  writes.erase(std::remove_if(writes.begin(), writes.end(),
+                              [handle](const WriteInFlightState& write) {
+                                return handle == platform::kNoHandle || write.handle == handle;
+                              }),
+               writes.end());
+}
+
 }  // namespace sim::detail
 
 namespace platform {
@@ -191,6 +262,8 @@ void CloseNative(NativeHandle handle) {
     Answer(record, false);
     return;
   }
+  // Windows finishes what is in flight on a handle before the handle goes.
+  CompleteWritesInFlight(handle);
   if (!open->second.device.isDisk) {
     auto lock = state.volumeLocks.find(open->second.device.letter);
     if (lock != state.volumeLocks.end() && lock->second == handle) state.volumeLocks.erase(lock);
@@ -247,16 +320,66 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
       Record(Op::Write, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
   Region region;
   if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
-      handle->access != Access::ReadWrite || !DeviceRegion(handle->device, &region)) {
+      !Writable(handle->access) || !DeviceRegion(handle->device, &region)) {
     AnswerTransfer(record, bytes, 0);
     return 0;
   }
-  const std::size_t put =
-      WriteKeepingLies(handle->device, region, handle->position, buffer, AllowedBytes(*handle, bytes));
+  const std::size_t put = CarryOutWrite(*handle, handle->position, buffer, bytes);
   handle->position += put;
-  DelayTransfer(TheState().machine.writeDelayMs, put);
   AnswerTransfer(record, bytes, put);
+  WriteCarriedOut(record);
   return static_cast<std::uint32_t>(put);
+}
+
+void* AllocateIoMemory(std::size_t bytes) {
+  const std::size_t rounded = (bytes + 4095) / 4096 * 4096;
+  void* memory = std::aligned_alloc(4096, rounded == 0 ? 4096 : rounded);
+  if (memory != nullptr) std::memset(memory, 0, rounded);
+  return memory;
+}
+
+void FreeIoMemory(void* memory) { std::free(memory); }
+
+// Logged as a Write when it starts; its count and answer are filled in when it is carried out.
+// An unbuffered write takes whole sectors from aligned memory, or Windows refuses it.
+WriteInFlight StartWrite(const Device& device, std::uint64_t offset, const void* buffer,
+                         std::uint32_t bytes) {
+  const std::size_t record = Record(Op::Write, PathOf(device.get()), offset, bytes);
+  HandleState* handle = FindHandle(device.get());
+  Region region;
+  if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
+      handle->access != Access::ReadWriteUnbuffered || !DeviceRegion(handle->device, &region) ||
+      !WholeSectors(*handle, offset, buffer, bytes)) {
+    AnswerTransfer(record, bytes, 0);
+    return kNoWrite;
+  }
+  State& state = TheState();
+  WriteInFlightState write;
+  write.id = state.nextWrite++;
+  write.handle = device.get();
+  write.offset = offset;
+  write.buffer = buffer;
+  write.bytes = bytes;
+  write.record = record;
+  state.writesInFlight.push_back(write);
+  return write.id;
+}
+
+// Other writes of the handle may complete first, as a disk with several commands queued
+// finishes them in its own order.
+std::uint32_t FinishWrite(const Device& device, WriteInFlight id) {
+  State& state = TheState();
+  auto find = [&state, id]() {
+    return std::find_if(state.writesInFlight.begin(), state.writesInFlight.end(),
+                        [id](const WriteInFlightState& write) { return write.id == id; });
+  };
+  auto write = find();
+  if (write == state.writesInFlight.end() || write->handle != device.get()) return 0;
+  while (!find()->done) CompleteOneDrawn(device.get());
+  write = find();
+  const std::uint32_t transferred = write->transferred;
+  state.writesInFlight.erase(write);
+  return transferred;
 }
 
 // FlushFileBuffers needs a handle opened for writing; it empties the cache of the whole disk
@@ -266,7 +389,7 @@ bool FlushDevice(const Device& device) {
   HandleState* handle = BeginControl(Op::Flush, device, &record);
   if (handle == nullptr) return false;
   Region region;
-  if (handle->access != Access::ReadWrite || !DeviceRegion(handle->device, &region)) {
+  if (!Writable(handle->access) || !DeviceRegion(handle->device, &region)) {
     return Finish(record, false);
   }
   return Finish(record, region.cache == nullptr || region.cache->Flush(*region.store));

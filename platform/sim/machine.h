@@ -162,7 +162,13 @@ void SetFaultHook(std::function<bool(const Call&)> hook);
 // transfer only `transferred` bytes.
 void FailWrites(const std::string& path, std::uint64_t firstBlock, std::uint64_t count,
                 std::uint32_t transferred = 0);
-void ClearFaults();
+void ClearFaults();  // the write hook too
+
+// Called with its Write call each time a write of the program has been carried out: a
+// synchronous one when it returns, one started in flight when it completes.
+void SetWriteHook(std::function<void(const Call&)> hook);
+// Writes started in flight (StartWrite) and not carried out yet.
+int WritesInFlight();
 
 // ---- Power ---------------------------------------------------------------------------------
 // dunmere-sim.exe ends with this code when DUNMERE_POWER_CUT cuts the power.

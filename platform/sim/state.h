@@ -195,6 +195,19 @@ struct WriteFault {
   std::uint32_t transferred = 0;
 };
 
+// A write started in flight and not yet carried out: its bytes are taken from the buffer when
+// it completes.
+struct WriteInFlightState {
+  platform::WriteInFlight id = platform::kNoWrite;
+  platform::NativeHandle handle = platform::kNoHandle;
+  std::uint64_t offset = 0;
+  const void* buffer = nullptr;
+  std::uint32_t bytes = 0;
+  std::size_t record = 0;  // its Write call in the log
+  bool done = false;
+  std::uint32_t transferred = 0;
+};
+
 struct PendingFormat {
   std::string fileSystem;
   std::string label;
@@ -230,8 +243,13 @@ struct State {
   std::set<std::string> createdMutexes;  // created by this process
   std::map<char, PendingFormat> pendingFormats;
   std::string loadProblem;
+  std::vector<WriteInFlightState> writesInFlight;  // started and not yet finished, in start order
+  platform::WriteInFlight nextWrite = 1;
+  std::uint64_t completionDraw = 0x9E3779B97F4A7C15ull;  // the order writes in flight complete in
 };
 State& TheState();
+// Carries out the writes in flight of the handle (kNoHandle: of every handle), all of them.
+void CompleteWritesInFlight(platform::NativeHandle handle);
 
 // ---- Recording calls ---------------------------------------------------------------------------
 
@@ -245,5 +263,8 @@ bool FaultInjected(std::size_t record);
 bool PowerFailsAtThisWrite();
 void Answer(std::size_t record, bool ok);
 void AnswerTransfer(std::size_t record, std::uint64_t asked, std::uint64_t transferred);
+std::function<void(const Call&)>& WriteHook();
+// Tells the test's write hook that the write of this record has been carried out.
+void WriteCarriedOut(std::size_t record);
 
 }  // namespace sim::detail

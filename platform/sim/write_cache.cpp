@@ -120,6 +120,8 @@ void CutPower(bool writeBackSome) {
       cache.second->Drop();
     }
   }
+  // A write still in flight never reached the disk.
+  state.writesInFlight.clear();
   state.poweredOff = true;
   state.powerCutAtWrite = 0;
 }
