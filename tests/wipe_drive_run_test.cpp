@@ -409,6 +409,45 @@ TEST_F(DriveRunTest, ProgressIsDrawnAtMostTenTimesASecond) {
   }
 }
 
+// The read-back after the last pass draws by the same rule: a block takes 30 ms there too.
+TEST_F(DriveRunTest, VerificationProgressIsDrawnAtMostTenTimesASecond) {
+  struct Case {
+    const char* what;
+    long cancelAfterBlock;  // -1: the read-back runs to its end
+    std::vector<std::string> drawn;
+  };
+  const Case cases[] = {
+      {"whole read-back", -1, {"0", "4", "8", "12", "16", "19"}},
+      {"cancelled between draws", 6, {"0", "4", "6"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    headless::Reset();
+    Prepare(20 * kMiB);
+    ui::SetOptionChecked(ui::Option::VerifyAfterWipe, true);
+    auto drawn = std::make_shared<std::vector<std::string>>();
+    auto pumps = std::make_shared<long>(0);
+    const long cancelAt = c.cancelAfterBlock;
+    headless::SetPumpHook([pumps, cancelAt, drawn](long) {
+      if (headless::ProgressCaption().find("Verifying") == std::string::npos) return;
+      sim::AdvanceClock(15);
+      const long pump = ++*pumps;
+      if (pump % 2 != 0) return;  // the second pump of a block follows its read
+      const std::string amount = headless::ProgressValue(ui::ProgressValue::Amount);
+      const std::string block = amount.substr(0, amount.find(' '));
+      if (drawn->empty() || drawn->back() != block) drawn->push_back(block);
+      if (pump / 2 - 1 == cancelAt) CancelRequested = true;
+    });
+    DriveWipeRun("E:", false, 0);
+    headless::SetPumpHook(nullptr);
+    ASSERT_FALSE(drawn->empty()) << "no read-back was seen";
+    const std::string amount = headless::ProgressValue(ui::ProgressValue::Amount);
+    const std::string last = amount.substr(0, amount.find(' '));
+    if (drawn->back() != last) drawn->push_back(last);
+    EXPECT_EQ(*drawn, c.drawn);
+  }
+}
+
 // A volume longer than its file system is written whole: the amount's total is that length,
 // and the record carries the same text, for the resumed run to show.
 TEST_F(DriveRunTest, TotalShownIsTheLengthWritten) {

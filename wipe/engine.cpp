@@ -113,59 +113,6 @@ bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpo
   return saved;
 }
 
-// The display is per pass; the speed v is kept from one pass to the next. Every label and the
-// bar repaint the window, which under load costs more than writing the block: so the display is
-// drawn at most every kDrawIntervalMs, and always for the first and the last block of a pass and
-// for the block a stopped pass ended at. Whatever is shown is what some block's values are.
-constexpr std::uint32_t kDrawIntervalMs = 100;
-
-struct PassDisplay {
-  const WipeTarget& target;
-  std::uint32_t firstBlock;
-  std::uint32_t passStart;  // t0, seconds of the day
-  std::uint32_t* speed;     // v
-  std::uint32_t drawnAtTick = 0;
-  bool owed = false;        // a block went by without being drawn
-  std::uint32_t owedBlock = 0;
-};
-
-void DrawBlockProgress(PassDisplay* display, std::uint32_t block) {
-  const WipeTarget& target = display->target;
-  ui::SetProgressBar(PassPercent(block, target.blockCount));
-  ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
-  const std::uint32_t elapsed = ElapsedSeconds(display->passStart, SecondsOfDay(platform::LocalTimeNow()));
-  std::uint32_t* speed = display->speed;
-  if (elapsed != 0) {
-    *speed = PassSpeed(block - display->firstBlock, elapsed);
-    ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
-  }
-  ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
-  if (*speed > 0) {
-    ui::SetProgressValue(ui::ProgressValue::TimeLeft,
-                         DurationText(PassTimeLeft(target.blockCount - display->firstBlock, *speed, elapsed)));
-  }
-  display->drawnAtTick = platform::TickCount();
-  display->owed = false;
-}
-
-// The window comes back at every block when the user closed it; the values only when due.
-void ShowBlockProgress(PassDisplay* display, std::uint32_t block) {
-  ui::ShowProgressWindow();
-  const bool due = block == display->firstBlock || block + 1 == display->target.blockCount ||
-                   platform::TickCount() - display->drawnAtTick >= kDrawIntervalMs;
-  if (due) {
-    DrawBlockProgress(display, block);
-    return;
-  }
-  display->owed = true;
-  display->owedBlock = block;
-}
-
-// A pass that stops early leaves the window at the last block it reached.
-void ShowStoppedProgress(PassDisplay* display) {
-  if (display->owed) DrawBlockProgress(display, display->owedBlock);
-}
-
 void LogFatalPosition(WriteFailures* failures) {
   LogMessage("Fatal error, INVALID_SET_FILE_POINTER.");
   failures->Abort("the device could not be positioned");
@@ -282,24 +229,43 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
   return PassEnd::Completed;
 }
 
-}  // namespace
-
-// The display is per pass; the speed v is kept from one pass to the next.
-void ShowBlockProgress(const WipeTarget& target, std::uint32_t block, std::uint32_t firstBlock,
-                       std::uint32_t passStart, std::uint32_t* speed) {
-  ui::ShowProgressWindow();
+void DrawBlockProgress(PassDisplay* display, std::uint32_t block) {
+  const WipeTarget& target = display->target;
   ui::SetProgressBar(PassPercent(block, target.blockCount));
   ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
-  const std::uint32_t elapsed = ElapsedSeconds(passStart, SecondsOfDay(platform::LocalTimeNow()));
+  const std::uint32_t elapsed = ElapsedSeconds(display->passStart, SecondsOfDay(platform::LocalTimeNow()));
+  std::uint32_t* speed = display->speed;
   if (elapsed != 0) {
-    *speed = PassSpeed(block - firstBlock, elapsed);
+    *speed = PassSpeed(block - display->firstBlock, elapsed);
     ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
   }
   ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
   if (*speed > 0) {
     ui::SetProgressValue(ui::ProgressValue::TimeLeft,
-                         DurationText(PassTimeLeft(target.blockCount - firstBlock, *speed, elapsed)));
+                         DurationText(PassTimeLeft(target.blockCount - display->firstBlock, *speed, elapsed)));
   }
+  display->drawnAtTick = platform::TickCount();
+  display->owed = false;
+}
+
+}  // namespace
+
+// The window comes back at every block when the user closed it; the values only when due.
+void ShowBlockProgress(PassDisplay* display, std::uint32_t block) {
+  ui::ShowProgressWindow();
+  const bool due = block == display->firstBlock || block + 1 == display->target.blockCount ||
+                   platform::TickCount() - display->drawnAtTick >= kDrawIntervalMs;
+  if (due) {
+    DrawBlockProgress(display, block);
+    return;
+  }
+  display->owed = true;
+  display->owedBlock = block;
+}
+
+// A pass that stops early leaves the window at the last block it reached.
+void ShowStoppedProgress(PassDisplay* display) {
+  if (display->owed) DrawBlockProgress(display, display->owedBlock);
 }
 
 RunStart StartOfRun(bool resume, const WipeMethod& method) {

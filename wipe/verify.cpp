@@ -128,12 +128,15 @@ ReadEnd ReadBack(Reader* reader, std::uint32_t firstBlock) {
                              platform::Origin::Begin)) {
     for (std::uint32_t block = firstBlock; block < target.blockCount; ++block) reader->failed.push_back(block);
   } else {
-    const std::uint32_t passStart = SecondsOfDay(platform::LocalTimeNow());
     std::uint32_t speed = 0;
+    PassDisplay display{target, firstBlock, SecondsOfDay(platform::LocalTimeNow()), &speed};
     for (std::uint32_t block = firstBlock; block < target.blockCount; ++block) {
-      if (CancelRequested) return ReadEnd::Cancelled;
+      if (CancelRequested) {
+        ShowStoppedProgress(&display);
+        return ReadEnd::Cancelled;
+      }
       ui::ProcessMessages();
-      ShowBlockProgress(target, block, firstBlock, passStart, &speed);
+      ShowBlockProgress(&display, block);
       if (!reader->Matches(block, false)) reader->failed.push_back(block);
       ui::ProcessMessages();
     }
