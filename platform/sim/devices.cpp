@@ -2,7 +2,7 @@
 // with their own positions, transfers clipped at the device's end as a real disk clips them,
 // and the device controls answered from the machine's description.
 #include <algorithm>
-#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <chrono>
 #include <thread>
@@ -331,14 +331,17 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
   return static_cast<std::uint32_t>(put);
 }
 
+// Whole pages, zeroed, as VirtualAlloc gives them.
 void* AllocateIoMemory(std::size_t bytes) {
-  const std::size_t rounded = (bytes + 4095) / 4096 * 4096;
-  void* memory = std::aligned_alloc(4096, rounded == 0 ? 4096 : rounded);
+  const std::size_t rounded = bytes == 0 ? 4096 : (bytes + 4095) / 4096 * 4096;
+  void* memory = ::operator new(rounded, std::align_val_t{4096}, std::nothrow);
   if (memory != nullptr) std::memset(memory, 0, rounded);
   return memory;
 }
 
-void FreeIoMemory(void* memory) { std::free(memory); }
+void FreeIoMemory(void* memory) {
+  if (memory != nullptr) ::operator delete(memory, std::align_val_t{4096});
+}
 
 // Logged as a Write when it starts; its count and answer are filled in when it is carried out.
 // An unbuffered write takes whole sectors from aligned memory, or Windows refuses it.
