@@ -4,6 +4,7 @@
 //
 //   guidriver <verb> <window> [arguments]      (window: TForm1, TForm2, TForm3, dialog:<caption>
 //                                               or window:<caption>)
+//   guidriver font <face>                      (no window: what the prefix's fonts offer)
 //
 // Every verb prints key=value lines (texts with \n, \r, \t and \\ escaped) and exits 0, or
 // prints "guidriver: ..." to stderr and exits 1 when the window or control is not there.
@@ -827,6 +828,28 @@ int Scroll(const Args& args) {
   return 0;
 }
 
+// font <face>: the face GDI draws with when a program asks for that one, as face=<name>. A
+// face the prefix does not have comes back as whatever font stood in for it.
+int Font(const Args& args) {
+  NeedArgs(args, 1, "font <face>");
+  LOGFONTW wanted = {};
+  wanted.lfHeight = -16;
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynW(wanted.lfFaceName, Wide(args[0]).c_str(), LF_FACESIZE);
+  HFONT font = CreateFontIndirectW(&wanted);
+  if (!font) Fail("no font for " + args[0]);
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font);
+  wchar_t face[LF_FACESIZE] = {};
+  const int length = GetTextFaceW(screen, LF_FACESIZE, face);
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(font);
+  if (length <= 0) Fail("no face selected for " + args[0]);
+  Print("face=" + Utf8(face));
+  return 0;
+}
+
 const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
   static const std::map<std::string, std::function<int(const Args&)>> verbs = {
       {"wait", Wait},     {"count", Count},   {"info", Info},       {"controls", Controls},
@@ -837,7 +860,7 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
       {"captions", Captions}, {"tree", Tree},   {"drop", Drop},       {"layout", Layout},
-      {"waittext", WaitText}, {"scroll", Scroll},
+      {"waittext", WaitText}, {"scroll", Scroll}, {"font", Font},
   };
   return verbs;
 }

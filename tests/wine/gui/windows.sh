@@ -6,6 +6,11 @@ source "$(dirname "$0")/session.sh" "$1" windows
 unset DUNMERE_MACHINE
 start_sim
 
+# The frame draws its minimise and close buttons as Marlett glyphs; a prefix without Wine's own
+# fonts shows the letters "0" and "r" in their place.
+drive font Marlett
+expect "$out" "face=Marlett" "title bar font"
+
 # ---- TForm1 ----
 drive info TForm1
 for line in "caption=  Dunmere v1.0.0" "visible=1" "client=549 367" "sysmenu=1" "minimizebox=1" \
