@@ -145,12 +145,18 @@ std::wstring ClassOf(HWND window) {
 }
 
 std::wstring TextOf(HWND window) {
-  // WM_GETTEXT is carried across processes by the system.
-  const LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
-  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<std::size_t>(copied));
-  return text;
+  // WM_GETTEXT is carried across processes by the system. A running wipe may set a longer text
+  // between a length asked first and the text itself, so the room is asked again until it sufficed.
+  LRESULT length = Send(window, WM_GETTEXTLENGTH, 0, 0);
+  for (;;) {
+    std::wstring text(static_cast<std::size_t>(length) + 64, L'\0');
+    const LRESULT copied = Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    if (copied + 1 < static_cast<LRESULT>(text.size())) {
+      text.resize(static_cast<std::size_t>(copied));
+      return text;
+    }
+    length = static_cast<LRESULT>(text.size()) * 2;
+  }
 }
 
 // "TForm1": a top-level window of that class; "dialog:<caption>": a dialog with that caption;
