@@ -174,7 +174,10 @@ for _ in $(seq 1 100); do
 done
 drive info TForm3
 seen_pass=$(value "$out" caption | sed -n "s/^$caption_prefix \([1-3]\) of 3\$/\1/p")
-[ "$(value "$out" caption)" = "  Formatting drive . . ." ] && seen_pass=3   # past the last block
+# Past the last block: the read-back or the format after the last pass.
+case "$(value "$out" caption)" in
+  "  Formatting drive . . ." | "  Verifying drive "*) seen_pass=3 ;;
+esac
 seen_block=${amount%% MB/*}
 [ -n "$seen_pass" ] && [ -n "$seen_block" ] || fail "the resumed run shows '$(value "$out" caption)', '$amount'"
 seen_pass=$((seen_pass - 1))
