@@ -13,6 +13,7 @@
 #include "ui/ui.h"
 #include "wipe/block_writer.h"
 #include "wipe/pass_buffer.h"
+#include "wipe/pass_display.h"
 #include "wipe/progress.h"
 #include "wipe/random_source.h"
 
@@ -229,44 +230,7 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
   return PassEnd::Completed;
 }
 
-void DrawBlockProgress(PassDisplay* display, std::uint32_t block) {
-  const WipeTarget& target = display->target;
-  ui::SetProgressBar(PassPercent(block, target.blockCount));
-  ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
-  const std::uint32_t elapsed = ElapsedSeconds(display->passStart, SecondsOfDay(platform::LocalTimeNow()));
-  std::uint32_t* speed = display->speed;
-  if (elapsed != 0) {
-    *speed = PassSpeed(block - display->firstBlock, elapsed);
-    ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
-  }
-  ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
-  if (*speed > 0) {
-    ui::SetProgressValue(ui::ProgressValue::TimeLeft,
-                         DurationText(PassTimeLeft(target.blockCount - display->firstBlock, *speed, elapsed)));
-  }
-  display->drawnAtTick = platform::TickCount();
-  display->owed = false;
-}
-
 }  // namespace
-
-// The window comes back at every block when the user closed it; the values only when due.
-void ShowBlockProgress(PassDisplay* display, std::uint32_t block) {
-  ui::ShowProgressWindow();
-  const bool due = block == display->firstBlock || block + 1 == display->target.blockCount ||
-                   platform::TickCount() - display->drawnAtTick >= kDrawIntervalMs;
-  if (due) {
-    DrawBlockProgress(display, block);
-    return;
-  }
-  display->owed = true;
-  display->owedBlock = block;
-}
-
-// A pass that stops early leaves the window at the last block it reached.
-void ShowStoppedProgress(PassDisplay* display) {
-  if (display->owed) DrawBlockProgress(display, display->owedBlock);
-}
 
 RunStart StartOfRun(bool resume, const WipeMethod& method) {
   RunStart start;

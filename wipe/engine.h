@@ -65,27 +65,6 @@ struct RunReport {
 RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
                       std::uint8_t* buffer);
 
-// The progress window of a pass or a verification. Every label and the bar repaint the window,
-// which under load costs more than writing the block: so the values are drawn at most every
-// kDrawIntervalMs, and always for the first and the last block and for the block a stopped pass
-// ended at. Whatever is shown is what some block's values are. The speed v is kept from one
-// pass to the next.
-inline constexpr std::uint32_t kDrawIntervalMs = 100;
-
-struct PassDisplay {
-  const WipeTarget& target;
-  std::uint32_t firstBlock;
-  std::uint32_t passStart;  // t0, seconds of the day
-  std::uint32_t* speed;     // v
-  std::uint32_t drawnAtTick = 0;
-  bool owed = false;        // a block went by without being drawn
-  std::uint32_t owedBlock = 0;
-};
-// Before block `block`: the window comes back when the user closed it; the values when due.
-void ShowBlockProgress(PassDisplay* display, std::uint32_t block);
-// A pass that stops early leaves the window at the last block it reached.
-void ShowStoppedProgress(PassDisplay* display);
-
 // The method of an id, or nullptr with a log line for an id outside the table.
 const WipeMethod* MethodOfRun(int methodId);
 // N and T of a target of this many bytes.

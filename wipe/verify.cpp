@@ -10,6 +10,7 @@
 #include "ui/ui.h"
 #include "wipe/block_writer.h"
 #include "wipe/pass_buffer.h"
+#include "wipe/pass_display.h"
 #include "wipe/progress.h"
 #include "wipe/random_source.h"
 
