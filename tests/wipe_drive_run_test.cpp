@@ -409,42 +409,90 @@ TEST_F(DriveRunTest, ProgressIsDrawnAtMostTenTimesASecond) {
   }
 }
 
-// The read-back after the last pass draws by the same rule: a block takes 30 ms there too.
+// The read-back after the last pass draws by the same rule, a block taking 30 ms there too
+// (15 ms a pump); it begins at 12:00:00.900 or, after the pause of a resumed two-pass run, a
+// second later, so that its elapsed time turns to one second after 100 ms. The blocks drawn are
+// each 100 ms from the last, and the values at its first block and where it ends, its last
+// block or the one a Cancel stopped it at, are that block's at that time: the speed over the
+// blocks read since its own first block, the time left over the blocks from there to the end.
 TEST_F(DriveRunTest, VerificationProgressIsDrawnAtMostTenTimesASecond) {
+  using Values = std::vector<std::string>;  // amount, speed, elapsed, time left, bar
   struct Case {
     const char* what;
-    long cancelAfterBlock;  // -1: the read-back runs to its end
+    std::uint32_t resumeAt;  // 0: a fresh zero-filling run; else the random pass of GOST from it
+    long cancelAfterBlock;   // counted from the read-back's first block; -1: it runs to its end
+    bool readsFail;          // blocks 5 and 6 cannot be read: the verification fails
     std::vector<std::string> drawn;
+    Values first;            // no time has passed: the speed and the time left are not drawn
+    Values end;
   };
   const Case cases[] = {
-      {"whole read-back", -1, {"0", "4", "8", "12", "16", "19"}},
-      {"cancelled between draws", 6, {"0", "4", "6"}},
+      {"whole read-back", 0, -1, false, {"0", "4", "8", "12", "16", "19"},
+       {"0 MB/20.0 MB", "-", "0h0m0s", "-", "0"}, {"19 MB/20.0 MB", "19 MB/S", "0h0m1s", "0h0m0s", "95"}},
+      {"cancelled between draws", 0, 6, false, {"0", "4", "6"},
+       {"0 MB/20.0 MB", "-", "0h0m0s", "-", "0"}, {"6 MB/20.0 MB", "6 MB/S", "0h0m1s", "0h0m2s", "30"}},
+      {"failed reads go on to the end", 0, -1, true, {"0", "4", "8", "12", "16", "19"},
+       {"0 MB/20.0 MB", "-", "0h0m0s", "-", "0"}, {"19 MB/20.0 MB", "19 MB/S", "0h0m1s", "0h0m0s", "95"}},
+      {"resumed random pass", 7, -1, false, {"7", "11", "15", "19"},
+       {"7 MB/20.0 MB", "-", "0h0m0s", "-", "35"}, {"19 MB/20.0 MB", "12 MB/S", "0h0m1s", "0h0m0s", "95"}},
+      {"resumed random pass, cancelled between draws", 7, 5, false, {"7", "11", "12"},
+       {"7 MB/20.0 MB", "-", "0h0m0s", "-", "35"}, {"12 MB/20.0 MB", "5 MB/S", "0h0m1s", "0h0m1s", "60"}},
+  };
+  const auto shown = [] {
+    return Values{headless::ProgressValue(ui::ProgressValue::Amount), headless::ProgressValue(ui::ProgressValue::Speed),
+                  headless::ProgressValue(ui::ProgressValue::Elapsed),
+                  headless::ProgressValue(ui::ProgressValue::TimeLeft), std::to_string(headless::ProgressBar())};
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     headless::Reset();
+    sim::ClearFaults();
+    CancelRequested = false;
     Prepare(20 * kMiB);
+    SetField(SelectedDrive().CapacityText, "20.0 MB");
+    if (c.resumeAt != 0) PutResumePoint(4, 1, c.resumeAt, 20, 0, "20.0 MB");
     ui::SetOptionChecked(ui::Option::VerifyAfterWipe, true);
+    if (c.readsFail) {
+      sim::SetFaultHook([](const sim::Call& call) {
+        return call.op == sim::Op::Read && call.bytes == kBlockSize && call.offset >= 5 * kMiB &&
+               call.offset < 7 * kMiB;
+      });
+    }
+    sim::SetClock(12, 0, 0, 900);
     auto drawn = std::make_shared<std::vector<std::string>>();
+    auto first = std::make_shared<Values>();
+    auto startMs = std::make_shared<long>(-1);
     auto pumps = std::make_shared<long>(0);
     const long cancelAt = c.cancelAfterBlock;
-    headless::SetPumpHook([pumps, cancelAt, drawn](long) {
+    headless::SetPumpHook([=](long) {
       if (headless::ProgressCaption().find("Verifying") == std::string::npos) return;
+      if (*pumps == 0) {
+        *startMs = ClockMs();
+        // Whatever the pass left in the labels the read-back's first block must not draw.
+        ui::SetProgressValue(ui::ProgressValue::Speed, "-");
+        ui::SetProgressValue(ui::ProgressValue::TimeLeft, "-");
+      }
       sim::AdvanceClock(15);
       const long pump = ++*pumps;
       if (pump % 2 != 0) return;  // the second pump of a block follows its read
+      if (pump == 2) *first = shown();
       const std::string amount = headless::ProgressValue(ui::ProgressValue::Amount);
       const std::string block = amount.substr(0, amount.find(' '));
       if (drawn->empty() || drawn->back() != block) drawn->push_back(block);
       if (pump / 2 - 1 == cancelAt) CancelRequested = true;
     });
-    DriveWipeRun("E:", false, 0);
+    EXPECT_EQ(DriveWipeRun("E:", c.resumeAt != 0, c.resumeAt != 0 ? 4 : 0), !c.readsFail);
     headless::SetPumpHook(nullptr);
+    sim::ClearFaults();
     ASSERT_FALSE(drawn->empty()) << "no read-back was seen";
-    const std::string amount = headless::ProgressValue(ui::ProgressValue::Amount);
-    const std::string last = amount.substr(0, amount.find(' '));
+    ASSERT_EQ(*startMs % 1000, 900) << "the read-back began at another time than this test means";
+    const Values end = shown();
+    const std::string last = end[0].substr(0, end[0].find(' '));
     if (drawn->back() != last) drawn->push_back(last);
     EXPECT_EQ(*drawn, c.drawn);
+    EXPECT_EQ(*first, c.first);
+    EXPECT_EQ(end, c.end);
+    EXPECT_EQ(LinesEqualTo("Verification cancelled: the wipe itself is complete."), c.cancelAfterBlock >= 0 ? 1 : 0);
   }
 }
 
