@@ -220,4 +220,24 @@ TEST_F(InFlightTest, APlannedCutCountsStartedWritesAndLosesThoseInFlight) {
   for (std::size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(writes[i].ok, answered[i]) << i;
 }
 
+// A test that cuts the power from its write hook does so while other writes still wait: they
+// are lost, and finishing any of them answers nothing transferred.
+TEST_F(InFlightTest, ACutFromTheWriteHookLosesTheWritesStillWaiting) {
+  sim::SetWriteHook([](const sim::Call&) { sim::CutPower(); });
+  platform::Device disk = Open();
+  std::vector<platform::IoBuffer> buffers;
+  std::vector<platform::WriteInFlight> writes;
+  for (std::uint64_t block = 0; block < 3; ++block) {
+    buffers.push_back(Filled(4096, 0x61));
+    writes.push_back(platform::StartWrite(disk, (block + 1) * kMiB, buffers.back().data(), 4096));
+  }
+  EXPECT_EQ(platform::FinishWrite(disk, writes[2]), 0u);
+  EXPECT_TRUE(sim::PoweredOff());
+  EXPECT_EQ(sim::WritesInFlight(), 0);
+  EXPECT_EQ(platform::FinishWrite(disk, writes[0]), 0u);
+  int landed = 0;
+  for (std::uint64_t block = 0; block < 3; ++block) landed += sim::ReadDisk(1, (block + 1) * kMiB, 1)[0] == 0x61;
+  EXPECT_EQ(landed, 1) << "only the write whose completion cut the power reached the disk";
+}
+
 }  // namespace
