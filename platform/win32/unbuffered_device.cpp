@@ -79,12 +79,21 @@ bool Aligned(const UnbufferedState& state, const void* buffer, std::uint32_t byt
          reinterpret_cast<std::uintptr_t>(buffer) % state.sectorBytes == 0;
 }
 
-// The sectors around [position, position + bytes): where they start and how many bytes they span.
-void SectorSpan(const UnbufferedState& state, std::uint32_t bytes, std::uint64_t* start, std::uint32_t* span) {
-  *start = state.position - state.position % state.sectorBytes;
-  const std::uint64_t end = state.position + bytes;
-  const std::uint64_t roundedEnd = (end + state.sectorBytes - 1) / state.sectorBytes * state.sectorBytes;
-  *span = static_cast<std::uint32_t>(roundedEnd - *start);
+// The whole sectors around [position, position + bytes), and the aligned memory that holds them.
+struct SectorSpan {
+  std::uint64_t start = 0;
+  std::uint32_t bytes = 0;
+  std::uint8_t* bounce = nullptr;  // null when the memory could not be had
+};
+
+SectorSpan SpanAround(UnbufferedState* state, std::uint32_t bytes) {
+  SectorSpan span;
+  span.start = state->position - state->position % state->sectorBytes;
+  const std::uint64_t end = state->position + bytes;
+  const std::uint64_t roundedEnd = (end + state->sectorBytes - 1) / state->sectorBytes * state->sectorBytes;
+  span.bytes = static_cast<std::uint32_t>(roundedEnd - span.start);
+  span.bounce = BounceOf(state, span.bytes);
+  return span;
 }
 
 // Of `moved` bytes transferred from `start`, those that fall in the caller's range.
@@ -121,13 +130,10 @@ std::uint32_t ReadUnbuffered(HANDLE handle, void* buffer, std::uint32_t bytes) {
   if (Aligned(*state, buffer, bytes)) {
     got = Transfer(handle, false, state->position, buffer, bytes);
   } else {
-    std::uint64_t start = 0;
-    std::uint32_t span = 0;
-    SectorSpan(*state, bytes, &start, &span);
-    std::uint8_t* bounce = BounceOf(state, span);
-    if (bounce == nullptr) return 0;
-    got = CallerPart(start, Transfer(handle, false, start, bounce, span), *state, bytes);
-    std::memcpy(buffer, bounce + (state->position - start), got);
+    const SectorSpan span = SpanAround(state, bytes);
+    if (span.bounce == nullptr) return 0;
+    got = CallerPart(span.start, Transfer(handle, false, span.start, span.bounce, span.bytes), *state, bytes);
+    std::memcpy(buffer, span.bounce + (state->position - span.start), got);
   }
   state->position += got;
   return got;
@@ -143,18 +149,16 @@ std::uint32_t WriteUnbuffered(HANDLE handle, const void* buffer, std::uint32_t b
   if (Aligned(*state, buffer, bytes)) {
     put = Transfer(handle, true, state->position, const_cast<void*>(buffer), bytes);
   } else {
-    std::uint64_t start = 0;
-    std::uint32_t span = 0;
-    SectorSpan(*state, bytes, &start, &span);
-    std::uint8_t* bounce = BounceOf(state, span);
-    if (bounce == nullptr) return 0;
-    const bool wholeSectors = state->position == start && bytes == span;
-    const std::uint32_t present = wholeSectors ? span : Transfer(handle, false, start, bounce, span);
-    const std::uint32_t lead = static_cast<std::uint32_t>(state->position - start);
-    const std::uint32_t fits = CallerPart(start, present, *state, bytes);
+    const SectorSpan span = SpanAround(state, bytes);
+    if (span.bounce == nullptr) return 0;
+    const bool wholeSectors = state->position == span.start && bytes == span.bytes;
+    const std::uint32_t present =
+        wholeSectors ? span.bytes : Transfer(handle, false, span.start, span.bounce, span.bytes);
+    const std::uint32_t lead = static_cast<std::uint32_t>(state->position - span.start);
+    const std::uint32_t fits = CallerPart(span.start, present, *state, bytes);
     if (fits == 0) return 0;
-    std::memcpy(bounce + lead, buffer, fits);
-    put = CallerPart(start, Transfer(handle, true, start, bounce, present), *state, bytes);
+    std::memcpy(span.bounce + lead, buffer, fits);
+    put = CallerPart(span.start, Transfer(handle, true, span.start, span.bounce, present), *state, bytes);
   }
   state->position += put;
   return put;
