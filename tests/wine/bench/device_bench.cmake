@@ -16,3 +16,5 @@ target_compile_definitions(dunmere_device_bench_windows PRIVATE DUNMERE_REAL_WIN
 target_link_libraries(dunmere_device_bench_windows PRIVATE ${WIN32_SYSTEM_LIBS} psapi)
 target_link_options(dunmere_device_bench_windows PRIVATE ${DEVICE_BENCH_WRAPS}
   -Wl,--wrap=_ZN3app10FormCreateEv)
+# The same writes with nothing else, for the ceiling the platform gives a run.
+add_executable(dunmere_write_loop_bench ${CMAKE_CURRENT_LIST_DIR}/write_loop_bench.cpp)
