@@ -3,9 +3,10 @@
 // and overlapped; at every twentieth of a pass the writes are completed, the device flushed, a
 // 4 KiB record written and flushed again; the pass ends with a flush. No pattern is made, and
 // with "pumps" the window messages are processed twice per block, as a run does, on a window of
-// its own. device-bench runs it beside the program's own runs, so the gap between a run and dd
+// its own; with "no-checkpoints" the writes go on without the checkpoints' flushes and records.
+// device-bench runs it beside the program's own runs, so the gap between a run and dd
 // splits into what the program costs and what the platform does with these writes.
-//   dunmere_write_loop_bench.exe <letter> <MiB> <passes> [pumps]
+//   dunmere_write_loop_bench.exe <letter> <MiB> <passes> [pumps] [no-checkpoints]
 // Prints "pass <index> <seconds>" for each pass, from its first write to its last flush.
 #include <windows.h>
 
@@ -70,10 +71,10 @@ void Pump() {
 }
 
 // One pass over the first `blocks` blocks; false when a write or a flush failed.
-bool WritePass(HANDLE device, Slot* slots, void* record, std::uint32_t blocks, bool pumps) {
+bool WritePass(HANDLE device, Slot* slots, void* record, std::uint32_t blocks, bool pumps, bool checkpoints) {
   const std::uint32_t interval = blocks / 20 == 0 ? 1 : blocks / 20;
   for (std::uint32_t block = 0; block < blocks; ++block) {
-    if (block == 1 || (block != 0 && block % interval == 0)) {
+    if (checkpoints && (block == 1 || (block != 0 && block % interval == 0))) {
       if (!CompleteAll(device, slots) || !FlushFileBuffers(device) || !WriteRecord(device, record) ||
           !FlushFileBuffers(device)) {
         return false;
@@ -91,13 +92,18 @@ bool WritePass(HANDLE device, Slot* slots, void* record, std::uint32_t blocks, b
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: dunmere_write_loop_bench <letter> <MiB> <passes> [pumps]\n");
+    std::fprintf(stderr, "usage: dunmere_write_loop_bench <letter> <MiB> <passes> [pumps] [no-checkpoints]\n");
     return 2;
   }
   const std::string path = std::string("\\\\.\\") + argv[1][0] + ":";
   const auto blocks = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10));
   const int passes = std::atoi(argv[3]);
-  const bool pumps = argc > 4 && std::strcmp(argv[4], "pumps") == 0;
+  bool pumps = false;
+  bool checkpoints = true;
+  for (int i = 4; i < argc; ++i) {
+    pumps = pumps || std::strcmp(argv[i], "pumps") == 0;
+    checkpoints = checkpoints && std::strcmp(argv[i], "no-checkpoints") != 0;
+  }
   HWND window = nullptr;
   if (pumps) {
     window = CreateWindowExW(0, L"STATIC", L"write loop", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 100, nullptr,
@@ -119,7 +125,7 @@ int main(int argc, char** argv) {
   int status = 0;
   for (int pass = 0; pass < passes && status == 0; ++pass) {
     const Clock::time_point start = Clock::now();
-    if (!WritePass(device, slots, record, blocks, pumps)) {
+    if (!WritePass(device, slots, record, blocks, pumps, checkpoints)) {
       std::fprintf(stderr, "write loop: pass %d failed\n", pass);
       status = 1;
       break;
