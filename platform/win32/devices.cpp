@@ -96,6 +96,12 @@ Device OpenDevice(const std::string& path, Access access) {
 bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
                  std::uint64_t* newPosition) {
   if (!Usable(device)) return false;
+  // Transfers on an overlapped handle never move the position Windows keeps for it: a move
+  // from where the device stands starts from the position the platform keeps.
+  std::uint64_t kept = 0;
+  if (origin == Origin::Current && win32::KeptPosition(ToHandle(device), &kept)) {
+    return SetPosition(device, static_cast<std::int64_t>(kept) + distance, Origin::Begin, newPosition);
+  }
   const auto bits = static_cast<std::uint64_t>(distance);
   LONG high = static_cast<LONG>(static_cast<std::uint32_t>(bits >> 32));
   const LONG low = static_cast<LONG>(static_cast<std::uint32_t>(bits));

@@ -123,6 +123,13 @@ void KeepPosition(HANDLE handle, std::uint64_t position) {
   if (UnbufferedState* state = StateOf(handle)) state->position = position;
 }
 
+bool KeptPosition(HANDLE handle, std::uint64_t* position) {
+  const UnbufferedState* state = StateOf(handle);
+  if (state == nullptr) return false;
+  *position = state->position;
+  return true;
+}
+
 std::uint32_t ReadUnbuffered(HANDLE handle, void* buffer, std::uint32_t bytes) {
   UnbufferedState* state = StateOf(handle);
   if (state == nullptr || bytes == 0) return 0;

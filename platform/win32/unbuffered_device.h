@@ -17,6 +17,9 @@ bool IsUnbuffered(HANDLE handle);
 
 // The position SetFilePointer just gave the handle, kept for its next transfer.
 void KeepPosition(HANDLE handle, std::uint64_t position);
+// The kept position, where the last move or synchronous transfer left it; false for a handle
+// that is not unbuffered.
+bool KeptPosition(HANDLE handle, std::uint64_t* position);
 // A ReadFile or WriteFile at the kept position, waited for; the bytes moved.
 std::uint32_t ReadUnbuffered(HANDLE handle, void* buffer, std::uint32_t bytes);
 std::uint32_t WriteUnbuffered(HANDLE handle, const void* buffer, std::uint32_t bytes);

@@ -125,6 +125,31 @@ TEST_F(UnbufferedImage, SynchronousTransfersKeepTheBytesAroundThem) {
   }
 }
 
+// A record is saved by asking where the device stands, writing at its start and moving back:
+// the answer is where the last synchronous transfer ended, and the next block goes there.
+TEST_F(UnbufferedImage, CurrentPositionFollowsSynchronousTransfers) {
+  platform::IoBuffer memory(kMiB);
+  ASSERT_TRUE(memory);
+  const std::vector<std::uint8_t> first = Pattern(kArea, kMiB, 11);
+  std::memcpy(memory.data(), first.data(), kMiB);
+  ASSERT_TRUE(platform::SetPosition(device_, kArea, Origin::Begin));
+  ASSERT_EQ(platform::WriteDevice(device_, memory.data(), kMiB), kMiB);
+  ASSERT_EQ(platform::ReadDevice(device_, memory.data(), 4096), 4096u);
+
+  std::uint64_t position = 0;
+  ASSERT_TRUE(platform::SetPosition(device_, 0, Origin::Current, &position));
+  EXPECT_EQ(position, kArea + kMiB + 4096);
+  ASSERT_TRUE(platform::SetPosition(device_, -4096, Origin::Current, &position));
+  EXPECT_EQ(position, kArea + kMiB);
+
+  const std::vector<std::uint8_t> next = Pattern(kArea + kMiB, 4096, 12);
+  std::memcpy(memory.data(), next.data(), 4096);
+  ASSERT_EQ(platform::WriteDevice(device_, memory.data(), 4096), 4096u);
+  ASSERT_TRUE(platform::FlushDevice(device_));
+  EXPECT_EQ(OnImage(kArea, kMiB), first) << "the next write landed inside the earlier block";
+  EXPECT_EQ(OnImage(kArea + kMiB, 4096), next);
+}
+
 // The controls the runs send go through the handle too: a loop device locks, dismounts and
 // unlocks through it, and at its end a write stops where the device does.
 TEST(UnbufferedLoop, ControlsAndTheEndOfTheDevice) {
