@@ -17,14 +17,17 @@ using namespace wipe_test;
 const std::string kE = "\\\\.\\E:";
 const std::string kDisk3 = "\\\\.\\physicaldrive3";
 constexpr std::uint8_t kOldByte = 0xA7;
+constexpr std::uint32_t kRecordBlocks = 1234;
+constexpr std::uint64_t kRecordDeviceBytes = kRecordBlocks * kMiB + 4096;
 
 class BreakpointTest : public EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    // Large enough for the block counts below; the stores only keep what is written.
-    sim::Machine machine = MachineWithE(1300 * kMiB);
-    machine.disks.push_back(MakeDisk(3, 1300 * kMiB));
+    // Exactly the range of the records below (1234 blocks and a tail of 4096 bytes): a record
+    // is only found on a device of its own length. The stores only keep what is written.
+    sim::Machine machine = MachineWithE(kRecordDeviceBytes);
+    machine.disks.push_back(MakeDisk(3, kRecordDeviceBytes));
     Load(machine);
     SelectDrive("E:\\");
     ASSERT_TRUE(sim::WriteVolume('E', 0, std::vector<std::uint8_t>(2 * kRecordUnit, kOldByte)));
@@ -46,7 +49,7 @@ class BreakpointTest : public EngineTest {
     return position;
   }
 
-  bool Save(const std::string& path, std::uint32_t startBlock, std::uint32_t blockCount = 1234,
+  bool Save(const std::string& path, std::uint32_t startBlock, std::uint32_t blockCount = kRecordBlocks,
             std::uint8_t passIndex = 0, std::uint8_t methodId = 0, std::uint8_t fillByte = 0x5A) {
     platform::Device device = Open(path, 2 * kMiB);
     return SaveBreakpoint(device, startBlock, blockCount, 4096, passIndex, methodId, capacity_, fillByte);
@@ -152,9 +155,13 @@ TEST_F(BreakpointTest, RecordsThatDescribeNoWipeAreNotFound) {
     bool found;
   };
   const Case cases[] = {
-      {0, 0, 5, 10, true},  {0, 1, 5, 10, false}, {1, 2, 5, 10, true},   {1, 3, 5, 10, false},
-      {2, 6, 5, 10, true},  {2, 7, 5, 10, false}, {3, 3, 0, 10, false},  {4, 1, 10, 10, true},
-      {4, 2, 0, 10, false}, {0, 0, 11, 10, false}, {7, 9, 5, 10, true},  {5, 0, 0, 0, true},
+      {0, 0, 5, kRecordBlocks, true},  {0, 1, 5, kRecordBlocks, false},
+      {1, 2, 5, kRecordBlocks, true},  {1, 3, 5, kRecordBlocks, false},
+      {2, 6, 5, kRecordBlocks, true},  {2, 7, 5, kRecordBlocks, false},
+      {3, 3, 0, kRecordBlocks, false}, {4, 1, kRecordBlocks, kRecordBlocks, true},
+      {4, 2, 0, kRecordBlocks, false}, {0, 0, kRecordBlocks + 1, kRecordBlocks, false},
+      {7, 9, 5, kRecordBlocks, true},  {5, 0, 0, kRecordBlocks, true},
+      {0, 0, 5, kRecordBlocks - 1, false},  // the range of a smaller device
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Save(kE, c.startBlock, c.blockCount, c.passIndex, c.methodId));
@@ -168,7 +175,7 @@ TEST_F(BreakpointTest, RecordsThatDescribeNoWipeAreNotFound) {
 
 TEST_F(BreakpointTest, CapacityTextWithoutTerminatorIsCopiedWholeAndReadAs49Characters) {
   std::memset(capacity_, 'A', sizeof capacity_);
-  ASSERT_TRUE(Save(kE, 3, 10));
+  ASSERT_TRUE(Save(kE, 3));
   BreakpointValues found;
   ASSERT_TRUE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found));
   EXPECT_EQ(0, std::memcmp(found.CapacityText, capacity_, 50));
@@ -180,7 +187,7 @@ TEST_F(BreakpointTest, FileSystemNameTravelsWithTheRecordOfAVolume) {
   SetField(SelectedDrive().FileSystem, "FAT32");
   SelectedDrive().FileSystem[6] = 'q';  // the two bytes after the terminator go along
   SelectedDrive().FileSystem[7] = 'r';
-  ASSERT_TRUE(Save(kE, 3, 10));
+  ASSERT_TRUE(Save(kE, 3));
   std::vector<std::uint8_t> unit = Unit(kE);
   const std::vector<std::uint8_t> name = {'F', 'A', 'T', '3', '2', 0, 'q', 'r'};
   EXPECT_EQ(std::vector<std::uint8_t>(unit.begin() + 200, unit.begin() + 208), name);
@@ -190,7 +197,7 @@ TEST_F(BreakpointTest, FileSystemNameTravelsWithTheRecordOfAVolume) {
 
   // After a restart the wiped volume has no file system: the next save brings the name back.
   SetField(SelectedDrive().FileSystem, "");
-  ASSERT_TRUE(Save(kE, 4, 10));
+  ASSERT_TRUE(Save(kE, 4));
   EXPECT_EQ(FieldText(SelectedDrive().FileSystem), "FAT32");
 
   // A check byte that does not match leaves the name empty and the bytes as they were.
@@ -198,7 +205,7 @@ TEST_F(BreakpointTest, FileSystemNameTravelsWithTheRecordOfAVolume) {
   unit = Unit(kE);
   unit[220] ^= 0xFF;
   ASSERT_TRUE(sim::WriteVolume('E', 0, unit));
-  ASSERT_TRUE(Save(kE, 5, 10));
+  ASSERT_TRUE(Save(kE, 5));
   EXPECT_EQ(FieldText(SelectedDrive().FileSystem), "");
   EXPECT_EQ(Unit(kE)[220], unit[220]);
 }
@@ -215,7 +222,7 @@ TEST_F(BreakpointTest, NoNameExchangeForADiskOrWithoutASelectedVolume) {
   ASSERT_TRUE(sim::WriteVolume('E', 0, unit));
 
   headless::SetActivePage(ui::kPageWipeDisk);
-  ASSERT_TRUE(Save(kDisk3, 3, 10));
+  ASSERT_TRUE(Save(kDisk3, 3));
   EXPECT_EQ(FieldText(SelectedDrive().FileSystem), "") << "a disk run never touches DriveTable";
   const std::vector<std::uint8_t> saved = Unit(kDisk3);
   EXPECT_EQ(std::vector<std::uint8_t>(saved.begin() + 200, saved.begin() + 221),
@@ -223,7 +230,7 @@ TEST_F(BreakpointTest, NoNameExchangeForADiskOrWithoutASelectedVolume) {
 
   headless::SetActivePage(ui::kPageWipeDrive);
   SelectedDriveRow = -1;
-  ASSERT_TRUE(Save(kE, 3, 10));
+  ASSERT_TRUE(Save(kE, 3));
   EXPECT_EQ(Unit(kE)[220], check);
 }
 
@@ -273,7 +280,7 @@ TEST_F(BreakpointTest, FailedWriteAndFailedRestoreGiveBothLines) {
 }
 
 TEST_F(BreakpointTest, RemoveGivesTheFirstSectorTheSecondsContent) {
-  ASSERT_TRUE(Save(kE, 3, 10));
+  ASSERT_TRUE(Save(kE, 3));
   std::vector<std::uint8_t> before = Unit(kE);
   for (std::size_t i = 512; i < before.size(); ++i) before[i] = static_cast<std::uint8_t>(i * 7);
   ASSERT_TRUE(sim::WriteVolume('E', 0, before));
@@ -300,7 +307,7 @@ TEST_F(BreakpointTest, RemoveFailuresAreLogged) {
       {sim::Op::Seek, 1}, {sim::Op::Read, 1}, {sim::Op::Seek, 2}, {sim::Op::Write, 1}};
   for (const auto& [op, nth] : failures) {
     headless::Reset();
-    ASSERT_TRUE(Save(kE, 3, 10));
+    ASSERT_TRUE(Save(kE, 3));
     platform::Device device = Open(kE);
     FailNth(op, nth);
     EXPECT_FALSE(RemoveBreakpoint(device));
@@ -312,7 +319,7 @@ TEST_F(BreakpointTest, RemoveFailuresAreLogged) {
 }
 
 TEST_F(BreakpointTest, FindOnAnUnopenableOrShortDeviceFindsNothing) {
-  ASSERT_TRUE(Save(kE, 3, 10));
+  ASSERT_TRUE(Save(kE, 3));
   const sim::Op failing[] = {sim::Op::Open, sim::Op::Seek, sim::Op::Read};
   for (sim::Op op : failing) {
     FailNth(op, 1);

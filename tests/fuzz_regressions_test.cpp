@@ -79,7 +79,8 @@ class FuzzRegressionTest : public MachineTest {
 // The resume fuzz target's first finding: a record whose check bytes agree but whose range
 // reaches past the end of the device (a record of a larger device, such as a copied image).
 // Resuming it wrote the blocks that exist, skipped the rest with fewer than eleven failures and
-// ended with the finish sound, as if the record's range had been wiped.
+// ended with the finish sound, as if the record's range had been wiped. A record of a smaller
+// device ended the same way with the device's last bytes never written.
 struct RangeCase {
   const char* name;
   bool disk;
@@ -124,7 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"VolumeFourBlocksTooMany", false, 2, 8, 0, false},
                       RangeCase{"DiskFourBlocksTooMany", true, 2, 8, 0, false},
                       RangeCase{"VolumeTailPastTheEnd", false, 1, 4, 512, false},
-                      RangeCase{"DiskTailUpToTheEnd", true, 1, 3, 1048575, true}),
+                      RangeCase{"VolumeOneBlockShort", false, 1, 3, 0, false},
+                      RangeCase{"DiskOneByteShort", true, 1, 3, 1048575, false},
+                      RangeCase{"DiskTailOfALargerBlockCount", true, 1, 3, 1048576, false}),
     [](const ::testing::TestParamInfo<RangeCase>& caseInfo) { return std::string(caseInfo.param.name); });
 
 // A size text that fills all 50 bytes of the record without a terminator is shown as its first
