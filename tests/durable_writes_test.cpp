@@ -248,4 +248,31 @@ TEST_F(DurableWritesTest, DriveOfUnknownLengthIsRefused) {
   EXPECT_GT(IndexOf(sim::Op::Close, kE), IndexOf(sim::Op::LengthInfo, kE));
 }
 
+// A record counts blocks in 32 bits, so a target of 2^32 blocks or more cannot be wiped: its
+// count would wrap and the run would write a few blocks and call the target wiped.
+TEST_F(DurableWritesTest, TargetOfMoreBlocksThanACountHoldsIsRefused) {
+  struct Case {
+    bool disk;
+    std::uint64_t blocks;  // and a tail of 4096 bytes
+    const char* line;      // empty: the run goes ahead
+  };
+  const Case cases[] = {
+      {false, 0x100000001ULL, "The size of drive E: is beyond 4096 TB, can not wipe."},
+      {true, 0x100000000ULL, "The size of disk 1 is beyond 4096 TB, can not wipe."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ResetWindows();
+    // Disk 1 holds nothing but E:, so the volume and the disk are both that large.
+    Prepare(MachineWithE(c.blocks * kMiB + 4096));
+    if (c.disk) SelectDisk(1);
+    const bool result = c.disk ? DiskWipeRun(1, false, 0) : DriveWipeRun("E:", false, 0);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(Log(), std::vector<std::string>{c.line});
+    EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
+    EXPECT_FALSE(LockedVolumeHandle.valid());
+    EXPECT_EQ(LockedDiskVolumeCount, 0);
+  }
+}
+
 }  // namespace

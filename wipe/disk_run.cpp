@@ -58,7 +58,11 @@ bool SizeDiskTarget(const platform::Device& disk, std::int32_t diskNumber, bool 
     LogMessage("The size of disk " + std::to_string(diskNumber) + " could not be read, can not wipe.");
     return false;
   }
-  SplitIntoBlocks(length, &target->blockCount, &target->tailBytes);
+  if (!SplitIntoBlocks(length, &target->blockCount, &target->tailBytes)) {
+    // The count would wrap: a few blocks written and the disk called wiped.
+    LogMessage("The size of disk " + std::to_string(diskNumber) + " is beyond 4096 TB, can not wipe.");
+    return false;
+  }
   NameWrittenLength(length, record->Capacity, &record->CapacityText);
   return true;
 }

@@ -57,7 +57,12 @@ bool SizeDriveTarget(const std::string& volumeName, bool resume, DriveRecord* re
     LogMessage("The size of drive " + volumeName + " could not be read, can not wipe.");
     return false;
   }
-  SplitIntoBlocks(length, &target->blockCount, &target->tailBytes);
+  if (!SplitIntoBlocks(length, &target->blockCount, &target->tailBytes)) {
+    // The count would wrap: a few blocks written and the volume called wiped.
+    UnlockVolume();
+    LogMessage("The size of drive " + volumeName + " is beyond 4096 TB, can not wipe.");
+    return false;
+  }
   NameWrittenLength(length, record->Capacity, &record->CapacityText);
   return true;
 }

@@ -280,9 +280,11 @@ const WipeMethod* MethodOfRun(int methodId) {
   return nullptr;
 }
 
-void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes) {
+bool SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes) {
+  if (bytes / kBlockSize > UINT32_MAX) return false;
   *blockCount = static_cast<std::uint32_t>(bytes / kBlockSize);
   *tailBytes = static_cast<std::uint32_t>(bytes % kBlockSize);
+  return true;
 }
 
 void NameWrittenLength(std::uint64_t length, std::uint64_t capacity, char (*capacityText)[50]) {

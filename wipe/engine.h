@@ -67,8 +67,9 @@ RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const 
 
 // The method of an id, or nullptr with a log line for an id outside the table.
 const WipeMethod* MethodOfRun(int methodId);
-// N and T of a target of this many bytes.
-void SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes);
+// N and T of a target of this many bytes. False when N does not fit the 32 bits that records
+// and runs count blocks in (a target of 4096 TB or more).
+bool SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32_t* tailBytes);
 // A fresh run names its total after "/" in the window, and in its breakpoint records, by the
 // target record's size text; when it writes another length than the record's size (a volume
 // longer than its file system), that text becomes the length's own, so the amount ends at the
