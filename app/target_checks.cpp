@@ -23,6 +23,14 @@ bool SystemVolumeRefused(const std::string& volumeName) {
 bool DiskRefused(std::int32_t diskNumber) {
   // The removable test goes by the volumes of the drive table, which may be stale by now.
   RefreshDriveList();
+  // Without the disk of the system volume any disk may hold the running Windows: a system
+  // volume over two disks (mirrored or spanned) names no single disk.
+  std::string systemName;
+  std::int32_t systemDisk = 0;
+  if (!FindSystemDrive(&systemName, &systemDisk)) {
+    Refuse("The disk of the current Windows drive is unknown, can not wipe a disk.");
+    return true;
+  }
   if (IsSystemDisk(diskNumber)) {
     Refuse("Current Windows drive on the disk, can not wipe.");
     return true;

@@ -122,8 +122,14 @@ TEST_F(WipeCommandTest, RefusesTheSystemVolumeTheSystemDiskAndARemovableDisk) {
       {"a removable volume", same, ui::kPageWipeDrive, "F:\\", nullptr},
       {"a data disk", same, ui::kPageWipeDisk, "Disk1", nullptr},
       {"C: when the Windows directory cannot be read", noWindowsDirectory, ui::kPageWipeDrive, "C:\\", nullptr},
-      // Without the system volume's disk number the disk page has nothing to compare.
-      {"disk 0 when the system volume's disk is unknown", systemExtentsFail, ui::kPageWipeDisk, "Disk0", nullptr},
+      // Without the system volume's disk number (a system volume over two disks names none)
+      // any disk may hold Windows.
+      {"disk 0 when the system volume's disk is unknown", systemExtentsFail, ui::kPageWipeDisk, "Disk0",
+       "The disk of the current Windows drive is unknown, can not wipe a disk."},
+      {"a data disk when the system volume's disk is unknown", systemExtentsFail, ui::kPageWipeDisk, "Disk1",
+       "The disk of the current Windows drive is unknown, can not wipe a disk."},
+      {"a data disk when the Windows directory cannot be read", noWindowsDirectory, ui::kPageWipeDisk, "Disk1",
+       "The disk of the current Windows drive is unknown, can not wipe a disk."},
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);
