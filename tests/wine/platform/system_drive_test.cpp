@@ -35,8 +35,9 @@ TEST(SystemDrive, NamedByTheWindowsDirectoryWithoutDisk) {
   EXPECT_EQ(disk, -7);  // written only with a disk found
 }
 
-// The volume is refused whichever case names its letter; the disk is refused only when its
-// number is known, which Wine never tells: not even disk 0, which the empty answer seems to name.
+// The volume is refused whichever case names its letter; a disk is the system disk only when
+// its number is known, which Wine never tells: not even disk 0, which the empty answer seems to
+// name. (The commands then refuse every disk, as the system disk is unknown.)
 TEST(SystemDrive, RefusalsWithoutDiskNumber) {
   struct Case {
     const char* volume;
