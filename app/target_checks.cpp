@@ -31,7 +31,7 @@ bool DiskRefused(std::int32_t diskNumber) {
     Refuse("The disk of the current Windows drive is unknown, can not wipe a disk.");
     return true;
   }
-  if (IsSystemDisk(diskNumber)) {
+  if (systemDisk == diskNumber) {
     Refuse("Current Windows drive on the disk, can not wipe.");
     return true;
   }
