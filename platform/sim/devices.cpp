@@ -2,9 +2,9 @@
 // with their own positions, transfers clipped at the device's end as a real disk clips them,
 // and the device controls answered from the machine's description.
 #include <algorithm>
-#include <new>
-#include <cstring>
 #include <chrono>
+#include <cstring>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -182,15 +182,16 @@ std::uint64_t NextDraw(std::uint64_t* state) {
   return *state;
 }
 
-// Carries out one write in flight, drawn among those of the handle that are not done yet.
-void CompleteOneDrawn(platform::NativeHandle handle) {
+// Carries out one write in flight, drawn among those of the handle that are not done yet;
+// false when none is left.
+bool CompleteOneDrawn(platform::NativeHandle handle) {
   State& state = TheState();
   std::vector<std::size_t> open;
   for (std::size_t i = 0; i < state.writesInFlight.size(); ++i) {
     const WriteInFlightState& write = state.writesInFlight[i];
     if (!write.done && (handle == platform::kNoHandle || write.handle == handle)) open.push_back(i);
   }
-  if (open.empty()) return;
+  if (open.empty()) return false;
   WriteInFlightState& write = state.writesInFlight[open[NextDraw(&state.completionDraw) % open.size()]];
   const HandleState* owner = FindHandle(write.handle);
   write.transferred = owner == nullptr ? 0
@@ -198,6 +199,7 @@ void CompleteOneDrawn(platform::NativeHandle handle) {
   write.done = true;
   AnswerTransfer(write.record, write.bytes, write.transferred);
   WriteCarriedOut(write.record);
+  return true;
 }
 
 bool WholeSectors(const HandleState& handle, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
@@ -210,16 +212,9 @@ bool WholeSectors(const HandleState& handle, std::uint64_t offset, const void* b
 }  // namespace
 
 void CompleteWritesInFlight(platform::NativeHandle handle) {
-  State& state = TheState();
-  for (;;) {
-    bool open = false;
-    for (const WriteInFlightState& write : state.writesInFlight) {
-      open = open || (!write.done && (handle == platform::kNoHandle || write.handle == handle));
-    }
-    if (!open) break;
-    CompleteOneDrawn(handle);
+  while (CompleteOneDrawn(handle)) {
   }
-  auto& writes = state.writesInFlight;
+  auto& writes = TheState().writesInFlight;
   writes.erase(std::remove_if(writes.begin(), writes.end(),
                               [handle](const WriteInFlightState& write) {
                                 return handle == platform::kNoHandle || write.handle == handle;
