@@ -24,14 +24,16 @@ bool DiskRefused(std::int32_t diskNumber) {
   // The removable test goes by the volumes of the drive table, which may be stale by now.
   RefreshDriveList();
   // Without the disk of the system volume any disk may hold the running Windows: a system
-  // volume over two disks (mirrored or spanned) names no single disk.
+  // volume over two disks (mirrored or spanned) names no single disk. A Windows on a RAM disk
+  // (WinPE) lies on none, and leaves every disk free.
   std::string systemName;
   std::int32_t systemDisk = 0;
-  if (!FindSystemDrive(&systemName, &systemDisk)) {
+  const WindowsDisk where = LocateWindowsDisk(&systemName, &systemDisk);
+  if (where == WindowsDisk::Unknown) {
     Refuse("The disk of the current Windows drive is unknown, can not wipe a disk.");
     return true;
   }
-  if (systemDisk == diskNumber) {
+  if (where == WindowsDisk::One && systemDisk == diskNumber) {
     Refuse("Current Windows drive on the disk, can not wipe.");
     return true;
   }

@@ -18,7 +18,13 @@ bool GetDiskGeometry(std::uint8_t diskNumber, platform::DiskGeometry* geometry);
 bool GetDiskGeometryEx(std::uint8_t diskNumber, platform::DiskGeometry* geometry, std::uint64_t* diskSize);
 bool IsRemovableDisk(std::int32_t diskNumber);
 
-// Drive letter and colon of the volume holding the Windows directory, and its disk number.
+// Where the running Windows lies: on one disk (its number is written), on no disk at all (a
+// RAM disk, as in WinPE: every disk may be wiped), or on a disk that cannot be told (refuse
+// every disk). The drive letter and colon are written whenever the Windows directory is known.
+enum class WindowsDisk { One, None, Unknown };
+WindowsDisk LocateWindowsDisk(std::string* systemDriveName, std::int32_t* systemDiskNumber);
+// Drive letter and colon of the volume holding the Windows directory, and its disk number:
+// true only when one disk holds it.
 bool FindSystemDrive(std::string* systemDriveName, std::int32_t* systemDiskNumber);
 // The refusal rules of both commands. A volume ("E:") is the system volume whenever the
 // Windows directory names its letter, in either case, even if the disk behind it is unknown.

@@ -57,6 +57,49 @@ TEST_F(SystemDrive, AnswersForEachWindowsDirectory) {
   }
 }
 
+// In WinPE Windows runs from X:, a RAM disk on no physical disk: no disk holds Windows, which
+// is not the same as a disk that cannot be told (a volume over two disks). A volume answering
+// with no extent (Wine's C:) is the Wine side's test.
+TEST_F(SystemDrive, ToldApartNoDiskFromAnUnknownDisk) {
+  const struct {
+    const char* name;
+    const char* windowsDirectory;
+    std::uint32_t xDriveType;
+    bool extentsFail;
+    bool spansTwoDisks;
+    WindowsDisk where;
+    std::int32_t diskNumber;  // -7: not written
+  } cases[] = {
+      {"Windows on disk 0", "C:\\WINDOWS", platform::kDriveRamDisk, false, false, WindowsDisk::One, 0},
+      {"WinPE on a RAM disk", "X:\\Windows", platform::kDriveRamDisk, false, false, WindowsDisk::None, -7},
+      {"RAM disk in lower case", "x:\\windows", platform::kDriveRamDisk, false, false, WindowsDisk::None, -7},
+      {"a RAM disk whose extents fail", "X:\\Windows", platform::kDriveRamDisk, true, false, WindowsDisk::None, -7},
+      {"a fixed volume on no disk, which does not open", "X:\\Windows", platform::kDriveFixed, false, false,
+       WindowsDisk::Unknown, -7},
+      {"a system volume over two disks", "C:\\WINDOWS", platform::kDriveRamDisk, false, true, WindowsDisk::Unknown,
+       -7},
+      {"directory cannot be read", "", platform::kDriveRamDisk, false, false, WindowsDisk::Unknown, -7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Machine machine = Machine(c.windowsDirectory);
+    machine.volumes[0].secondDisk = c.spansTwoDisks ? 2 : -1;
+    sim::Volume ramDisk = MakeVolume('X', -1, 0, 32 * kMiB, "NTFS", "Boot");
+    ramDisk.driveType = c.xDriveType;
+    ramDisk.extentsFail = c.extentsFail;
+    machine.volumes.push_back(ramDisk);
+    Load(machine);
+
+    std::string driveName;
+    std::int32_t diskNumber = -7;
+    EXPECT_EQ(LocateWindowsDisk(&driveName, &diskNumber), c.where);
+    EXPECT_EQ(diskNumber, c.diskNumber);
+    EXPECT_EQ(FindSystemDrive(&driveName, &diskNumber), c.where == WindowsDisk::One);
+    for (std::int32_t disk : {0, 1, 2}) EXPECT_EQ(IsSystemDisk(disk), c.where == WindowsDisk::One && disk == 0);
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+}
+
 TEST_F(SystemDrive, OpensTheVolumeOfTheWindowsDirectoryForReading) {
   Load(Machine("C:\\WINDOWS"));
   std::string driveName;

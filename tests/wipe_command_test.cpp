@@ -108,6 +108,12 @@ TEST_F(WipeCommandTest, RefusesTheSystemVolumeTheSystemDiskAndARemovableDisk) {
   auto lowerCaseWindows = [](sim::Machine& m) { m.windowsDirectory = "c:\\windows"; };
   auto systemExtentsFail = [](sim::Machine& m) { m.volumes[0].extentsFail = true; };
   auto noWindowsDirectory = [](sim::Machine& m) { m.windowsDirectory = ""; };
+  auto windowsOnRamDisk = [](sim::Machine& m) {  // WinPE
+    m.windowsDirectory = "X:\\Windows";
+    sim::Volume ramDisk = sim::VolumeOn('X', -1, 0, 32 * 1048576, "NTFS", "Boot");
+    ramDisk.driveType = platform::kDriveRamDisk;
+    m.volumes.push_back(ramDisk);
+  };
   const RefusalCase cases[] = {
       {"the Windows volume", same, ui::kPageWipeDrive, "C:\\", "It is current Windows drive, can not wipe."},
       {"the Windows volume named in lower case", lowerCaseWindows, ui::kPageWipeDrive, "C:\\",
@@ -130,6 +136,10 @@ TEST_F(WipeCommandTest, RefusesTheSystemVolumeTheSystemDiskAndARemovableDisk) {
        "The disk of the current Windows drive is unknown, can not wipe a disk."},
       {"a data disk when the Windows directory cannot be read", noWindowsDirectory, ui::kPageWipeDisk, "Disk1",
        "The disk of the current Windows drive is unknown, can not wipe a disk."},
+      // WinPE runs Windows from a RAM disk that no disk holds: every disk may be wiped.
+      {"disk 0 when Windows runs from a RAM disk", windowsOnRamDisk, ui::kPageWipeDisk, "Disk0", nullptr},
+      {"a data disk when Windows runs from a RAM disk", windowsOnRamDisk, ui::kPageWipeDisk, "Disk1", nullptr},
+      {"C: when Windows runs from a RAM disk", windowsOnRamDisk, ui::kPageWipeDrive, "C:\\", nullptr},
   };
   for (const RefusalCase& c : cases) {
     SCOPED_TRACE(c.name);

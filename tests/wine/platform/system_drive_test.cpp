@@ -1,5 +1,5 @@
 // The system drive as the core finds it on Wine: Windows lies in C:\windows, "\\.\C:" opens,
-// but Wine names no disk extent for it, so the disk behind it stays unknown. The volume is
+// but Wine names no disk extent for it: no disk holds Windows, as on a RAM disk. The volume is
 // still refused by its letter.
 #include <gtest/gtest.h>
 
@@ -30,6 +30,7 @@ TEST(SystemDrive, NamedByTheWindowsDirectoryWithoutDisk) {
 
   std::string name = "unset";
   std::int32_t disk = -7;
+  EXPECT_EQ(LocateWindowsDisk(&name, &disk), WindowsDisk::None);
   EXPECT_FALSE(FindSystemDrive(&name, &disk));
   EXPECT_EQ(name, "C:");
   EXPECT_EQ(disk, -7);  // written only with a disk found
@@ -37,7 +38,7 @@ TEST(SystemDrive, NamedByTheWindowsDirectoryWithoutDisk) {
 
 // The volume is refused whichever case names its letter; a disk is the system disk only when
 // its number is known, which Wine never tells: not even disk 0, which the empty answer seems to
-// name. (The commands then refuse every disk, as the system disk is unknown.)
+// name. (The commands then offer every disk, as no disk holds Windows.)
 TEST(SystemDrive, RefusalsWithoutDiskNumber) {
   struct Case {
     const char* volume;
