@@ -1,5 +1,6 @@
 # libFuzzer targets for the readers of untrusted bytes (tests/fuzz/): the breakpoint record,
-# a resume from any record, setting.bin and the machine description. They link the core, the
+# a resume from any record, setting.bin, the machine description and the console program's
+# command line. They link the core, the
 # simulated machine and the headless windows, all instrumented for coverage and checked by
 # AddressSanitizer and UndefinedBehaviorSanitizer. Clang only:
 #   cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DDUNMERE_FUZZ=ON
@@ -8,7 +9,7 @@ if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
 endif()
 
 set(DUNMERE_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-foreach(layer dunmere_core platform_sim ui_headless)
+foreach(layer dunmere_core dunmere_cli platform_sim ui_headless)
   target_compile_options(${layer} PRIVATE -fsanitize=fuzzer-no-link ${DUNMERE_FUZZ_SANITIZERS})
 endforeach()
 # The other executables of this build link the same instrumented objects.
@@ -22,10 +23,10 @@ endforeach()
 # The targets' own helpers are not the code under test: no coverage feedback from them.
 add_library(fuzz_support OBJECT tests/fuzz/fuzz_support.cpp)
 target_compile_options(fuzz_support PRIVATE ${DUNMERE_FUZZ_SANITIZERS})
-set(DUNMERE_FUZZ_OBJECTS $<TARGET_OBJECTS:fuzz_support> $<TARGET_OBJECTS:dunmere_core>
+set(DUNMERE_FUZZ_OBJECTS $<TARGET_OBJECTS:fuzz_support> $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:dunmere_cli>
   $<TARGET_OBJECTS:platform_sim> $<TARGET_OBJECTS:ui_headless>)
 
-set(DUNMERE_FUZZ_TARGETS breakpoint resume settings description)
+set(DUNMERE_FUZZ_TARGETS breakpoint resume settings description arguments)
 set(DUNMERE_FUZZ_EXECUTABLES)
 foreach(name ${DUNMERE_FUZZ_TARGETS})
   add_executable(fuzz_${name} tests/fuzz/${name}_fuzz.cpp ${DUNMERE_FUZZ_OBJECTS})

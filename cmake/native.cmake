@@ -4,7 +4,7 @@ include(GoogleTest)
 find_package(Threads REQUIRED)
 
 file(GLOB NATIVE_TEST_SOURCES CONFIGURE_DEPENDS tests/*.cpp)
-add_executable(dunmere_tests ${NATIVE_TEST_SOURCES}
+add_executable(dunmere_tests ${NATIVE_TEST_SOURCES} $<TARGET_OBJECTS:dunmere_cli>
   $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_sim> $<TARGET_OBJECTS:ui_headless>)
 target_include_directories(dunmere_tests SYSTEM PRIVATE ${DUNMERE_JSON_INCLUDE})
 target_link_libraries(dunmere_tests PRIVATE GTest::gtest GTest::gtest_main Threads::Threads)
