@@ -5,6 +5,7 @@
 // as the commands saw it before the run, and the facts the run produced.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,8 @@ struct ErasureReport {
   std::string computerName;
   std::string windowsVersion;
   std::string userName;
+  // Lines of the user's own for every report of a call (an asset tag, a ticket): name, value.
+  std::vector<std::pair<std::string, std::string>> userFields;
   ReportTarget target;
   int methodId = 0;
   RunFacts run;
@@ -55,10 +58,16 @@ std::string ComposeReportHtml(const ErasureReport& report);
 
 // Fills the tool's and the computer's part of the report.
 void DescribeSystem(ErasureReport* report);
-// "<executable's folder>\Reports"
+// "<executable's folder>\Reports", or the folder the console program chose.
 std::string ReportsFolder();
-// Writes the report into ReportsFolder and logs "Report saved: <path>", or a line saying why
-// it could not be saved. Nothing else of the run depends on it.
+void ChooseReportsFolder(const std::string& folder);  // empty: back to the default
+// Called with every report saved (and the page's file name, empty when it could not be
+// written), from the thread of its run; the console program gathers its summary with it.
+using ReportCollector = std::function<void(const ErasureReport& report, const std::string& fileName)>;
+void CollectReports(ReportCollector collector);
+// Writes the report page into ReportsFolder and logs "Report saved: <path>", or a line saying
+// why it could not be saved; then the same facts as JSON beside it. Nothing else of the run
+// depends on it.
 bool SaveErasureReport(const ErasureReport& report);
 
 // Logs the solid-state notice for a target on a solid-state disk; before the first question.

@@ -1,11 +1,36 @@
 // Where the report goes: "Reports" next to the executable, one file per run. A report that
 // cannot be written is said in the log and changes nothing else: the wipe is done either way.
+#include <mutex>
 #include <vector>
 
 #include "app/log.h"
 #include "app/main_window.h"
 #include "app/settings.h"
 #include "report/erasure_report.h"
+#include "report/machine_readable.h"
+
+namespace {
+
+// The console program may name another folder; the windows never do.
+std::mutex folderMutex;
+std::string chosenFolder;
+ReportCollector collector;
+
+bool WriteText(const std::string& path, const std::string& text) {
+  return platform::WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+}  // namespace
+
+void ChooseReportsFolder(const std::string& folder) {
+  const std::lock_guard<std::mutex> lock(folderMutex);
+  chosenFolder = folder;
+}
+
+void CollectReports(ReportCollector newCollector) {
+  const std::lock_guard<std::mutex> lock(folderMutex);
+  collector = std::move(newCollector);
+}
 
 void DescribeSystem(ErasureReport* report) {
   report->toolVersion = kVersionText;
@@ -14,7 +39,13 @@ void DescribeSystem(ErasureReport* report) {
   if (!platform::UserName(&report->userName)) report->userName.clear();
 }
 
-std::string ReportsFolder() { return FileNextToExecutable("Reports"); }
+std::string ReportsFolder() {
+  {
+    const std::lock_guard<std::mutex> lock(folderMutex);
+    if (!chosenFolder.empty()) return chosenFolder;
+  }
+  return FileNextToExecutable("Reports");
+}
 
 bool SaveErasureReport(const ErasureReport& report) {
   const std::string folder = ReportsFolder();
@@ -22,12 +53,22 @@ bool SaveErasureReport(const ErasureReport& report) {
     LogMessage("The erasure report could not be saved: the folder " + folder + " cannot be made.");
     return false;
   }
-  const std::string path = folder + "\\" + ReportFileName(report.run.started, report.target);
-  const std::string html = ComposeReportHtml(report);
-  if (!platform::WriteFileBytes(path, std::vector<std::uint8_t>(html.begin(), html.end()))) {
+  const std::string fileName = ReportFileName(report.run.started, report.target);
+  const std::string path = folder + "\\" + fileName;
+  ReportCollector collect;
+  {
+    const std::lock_guard<std::mutex> lock(folderMutex);
+    collect = collector;
+  }
+  if (!WriteText(path, ComposeReportHtml(report))) {
     LogMessage("The erasure report could not be saved: " + path + " cannot be written.");
+    if (collect) collect(report, std::string());
     return false;
   }
   LogMessage("Report saved: " + path);
-  return true;
+  const std::string jsonPath = folder + "\\" + ReportJsonFileName(fileName);
+  const bool jsonSaved = WriteText(jsonPath, ComposeReportJson(report));
+  if (!jsonSaved) LogMessage("The erasure report could not be saved: " + jsonPath + " cannot be written.");
+  if (collect) collect(report, fileName);
+  return jsonSaved;
 }

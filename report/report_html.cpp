@@ -145,6 +145,7 @@ void AddSystem(const ErasureReport& report, Page* page) {
   page->Row("Computer", OrUnknown(report.computerName));
   page->Row("Windows", OrUnknown(report.windowsVersion));
   page->Row("User", OrUnknown(report.userName));
+  for (const auto& field : report.userFields) page->Row(field.first, field.second);
 }
 
 void AddTarget(const ErasureReport& report, Page* page) {

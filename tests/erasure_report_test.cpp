@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "app/handlers.h"
 #include "report/erasure_report.h"
 #include "tests/app_machine.h"
@@ -95,11 +97,12 @@ class ErasureReportTest : public AppTest {
     Check(page == ui::kPageWipeDrive ? ui::List::Drive : ui::List::Disk, caption);
   }
 
-  std::vector<std::string> ReportFiles() const {
+  // The report pages; each has its .json beside it.
+  std::vector<std::string> ReportFiles(const std::string& extension = ".html") const {
     std::vector<std::string> names;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(HostPath("Reports"), ec)) {
-      names.push_back(entry.path().filename().string());
+      if (entry.path().extension() == extension) names.push_back(entry.path().filename().string());
     }
     return names;
   }
@@ -246,6 +249,49 @@ TEST_F(ErasureReportTest, TextsFromDevicesAndFileSystemsAreEscaped) {
   EXPECT_EQ(report.html.find("A<B"), std::string::npos);
 }
 
+// Beside the page, a .json of the same name holds the same facts for a program to read.
+TEST_F(ErasureReportTest, TheSameFactsAsJsonBesideThePage) {
+  Choose(ui::kPageWipeDrive, "E:\\");
+  headless::SetMethodIndex(1);
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+  app::WipeItNowClicked();
+
+  ASSERT_EQ(ReportFiles(".json"), std::vector<std::string>{"Dunmere 2026-03-02 14-05-09 drive E.json"});
+  std::ifstream in(HostPath("Reports/Dunmere 2026-03-02 14-05-09 drive E.json"), std::ios::binary);
+  const nlohmann::json json = nlohmann::json::parse(in, nullptr, false);
+  ASSERT_FALSE(json.is_discarded());
+  const ReadReport page = OnlyReport();
+  EXPECT_EQ(json["tool"]["version"], "1.0.0");
+  EXPECT_EQ(json["computer"]["name"], page.Field("Computer"));
+  EXPECT_EQ(json["computer"]["user"], page.Field("User"));
+  EXPECT_EQ(json["target"]["kind"], "volume");
+  EXPECT_EQ(json["target"]["volume"], "E:");
+  EXPECT_EQ(json["target"]["diskNumber"], 1);
+  EXPECT_EQ(json["target"]["model"], page.Field("Model"));
+  EXPECT_EQ(json["target"]["serial"], page.Field("Serial number"));
+  EXPECT_EQ(json["target"]["solidState"], true);
+  EXPECT_EQ(json["target"]["sizeBytes"], 3149824u);
+  EXPECT_EQ(json["target"]["formerLabel"], "Data");
+  EXPECT_EQ(json["method"]["id"], 1);
+  EXPECT_EQ(json["method"]["name"], page.Field("Method"));
+  ASSERT_EQ(json["method"]["passes"].size(), 3u);
+  EXPECT_EQ(json["method"]["passes"][1]["byte"], 0xFF);
+  EXPECT_EQ(json["resumed"], nullptr);
+  EXPECT_EQ(json["started"].get<std::string>().rfind("2026-03-02T14:05:", 0), 0u);
+  ASSERT_EQ(json["passes"].size(), 3u);
+  EXPECT_EQ(json["passes"][2]["bytesWritten"], 3149824u);
+  EXPECT_EQ(json["passes"][2]["completed"], true);
+  EXPECT_EQ(json["result"]["outcome"], "completed");
+  EXPECT_EQ(json["result"]["reason"], nullptr);
+  EXPECT_EQ(json["result"]["notOverwrittenBytes"], 0u);
+  EXPECT_EQ(json["result"]["verification"]["method"].get<std::string>() + ": " +
+                json["result"]["verification"]["result"].get<std::string>(),
+            page.Field("Verification"));
+  EXPECT_EQ(json["result"]["format"]["fileSystem"], "NTFS");
+  EXPECT_EQ(json["log"].get<std::vector<std::string>>(), page.logLines);
+}
+
 TEST_F(ErasureReportTest, AReportThatCannotBeWrittenIsLoggedAndTheRunStillSucceeds) {
   struct Case {
     sim::Op failing;
@@ -273,6 +319,7 @@ TEST_F(ErasureReportTest, AReportThatCannotBeWrittenIsLoggedAndTheRunStillSuccee
     EXPECT_TRUE(Logged("Drive E: wiped successfully."));
     EXPECT_EQ(sim::SoundsPlayed().back(), "finish.wav");
     EXPECT_TRUE(ReportFiles().empty());
+    EXPECT_TRUE(ReportFiles(".json").empty());
   }
 }
 
