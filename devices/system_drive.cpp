@@ -1,7 +1,6 @@
 // Which volume and which disk hold the running Windows.
-#include <cctype>
-
 #include "devices/inventory.h"
+#include "devices/text_field.h"
 
 // Reads the Windows directory, asks its volume's drive type, and opens the volume ("\\.\C:")
 // for reading to ask for its extents. The name is written whenever the directory could be read.
@@ -31,25 +30,13 @@ bool FindSystemDrive(std::string* systemDriveName, std::int32_t* systemDiskNumbe
   return LocateWindowsDisk(systemDriveName, systemDiskNumber) == WindowsDisk::One;
 }
 
-namespace {
-
-bool SameVolumeName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool IsSystemVolume(const std::string& volumeName) {
   std::string systemName;
   std::int32_t systemDisk = 0;
   FindSystemDrive(&systemName, &systemDisk);
   // Without a disk number the volume is still known by its letter, and Windows may report
   // the letter in lower case while the tables hold upper case.
-  return !systemName.empty() && SameVolumeName(systemName, volumeName);
+  return !systemName.empty() && SameTextIgnoringCase(systemName, volumeName);
 }
 
 bool IsSystemDisk(std::int32_t diskNumber) {

@@ -2,9 +2,20 @@
 // Fixed-width text fields. A field may come from a device (a breakpoint record) without its
 // terminator, so reading one as text never goes past its last byte but one.
 
+#include <cctype>
 #include <cstddef>
 #include <cstring>
 #include <string>
+
+// Equal but for the case of ASCII letters: volume names and serial numbers as Windows and
+// people write them.
+inline bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
 
 // The text of a field of N bytes: up to its first NUL, at most N - 1 characters.
 template <std::size_t N>
