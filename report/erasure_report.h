@@ -56,11 +56,13 @@ std::string ReportFileName(const platform::LocalTime& at, const ReportTarget& ta
 std::string HtmlEscaped(const std::string& text);
 std::string ComposeReportHtml(const ErasureReport& report);
 
-// Fills the tool's and the computer's part of the report.
+// Fills the tool's and the computer's part of the report, and the user's fields.
 void DescribeSystem(ErasureReport* report);
 // "<executable's folder>\Reports", or the folder the console program chose.
 std::string ReportsFolder();
 void ChooseReportsFolder(const std::string& folder);  // empty: back to the default
+// The user's own lines that DescribeSystem puts in every report from now on.
+void ChooseReportFields(const std::vector<std::pair<std::string, std::string>>& fields);
 // Called with every report saved (and the page's file name, empty when it could not be
 // written), from the thread of its run; the console program gathers its summary with it.
 using ReportCollector = std::function<void(const ErasureReport& report, const std::string& fileName)>;

@@ -14,6 +14,7 @@ namespace {
 // The console program may name another folder; the windows never do.
 std::mutex folderMutex;
 std::string chosenFolder;
+std::vector<std::pair<std::string, std::string>> chosenFields;
 ReportCollector collector;
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -27,6 +28,11 @@ void ChooseReportsFolder(const std::string& folder) {
   chosenFolder = folder;
 }
 
+void ChooseReportFields(const std::vector<std::pair<std::string, std::string>>& fields) {
+  const std::lock_guard<std::mutex> lock(folderMutex);
+  chosenFields = fields;
+}
+
 void CollectReports(ReportCollector newCollector) {
   const std::lock_guard<std::mutex> lock(folderMutex);
   collector = std::move(newCollector);
@@ -37,6 +43,8 @@ void DescribeSystem(ErasureReport* report) {
   if (!platform::ComputerName(&report->computerName)) report->computerName.clear();
   if (!platform::WindowsVersion(&report->windowsVersion)) report->windowsVersion.clear();
   if (!platform::UserName(&report->userName)) report->userName.clear();
+  const std::lock_guard<std::mutex> lock(folderMutex);
+  report->userFields = chosenFields;
 }
 
 std::string ReportsFolder() {

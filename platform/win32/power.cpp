@@ -23,9 +23,6 @@ bool EnableShutdownPrivilege() {
   return true;
 }
 
-// Without EWX_FORCE, so running programs are asked to close instead of being killed.
-int RequestPowerOff() { return ExitWindowsEx(EWX_POWEROFF, 0); }
-
 // Windows counts only input as activity, so a run that writes for hours without a click would
 // let the idle timer send the computer to sleep in the middle. ES_CONTINUOUS keeps the state
 // until the next call on this thread; the display is left to its own timer.

@@ -1,0 +1,84 @@
+// The windows port for the console program: there are no windows. What a run shows goes to the
+// console program's output; the lists and boxes keep their state in memory; no question is
+// asked here (the console program confirmed before the runs).
+#include <map>
+#include <vector>
+
+#include "cli/ui_bridge.h"
+#include "ui/ui.h"
+
+namespace ui {
+
+namespace {
+
+struct State {
+  std::map<List, std::vector<bool>> checked;
+  std::map<Option, bool> options = {{Option::DisableSound, true}, {Option::WipeResumable, true}};
+  bool terminationRequested = false;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+}  // namespace
+
+void InitFramework() {}
+void CreateMainWindow() {}
+void CreateLogWindow() {}
+void CreateProgressWindow() {}
+void ShowAlreadyRunningBox() {}
+void RunEventLoop() {}
+void RequestTermination() { S().terminationRequested = true; }
+bool TerminationRequested() { return S().terminationRequested; }
+void ProcessMessages() { cli::bridge::Pump(); }
+
+void SetMainCaption(const std::string&) {}
+void ShowMainWindow() {}
+void HideMainWindow() {}
+int ActivePage() { return kPageWipeDrive; }
+int MethodIndex() { return 0; }
+void ClearRows(List list) { S().checked[list].clear(); }
+void AddRow(List list, const std::string&, const std::vector<std::string>&) { S().checked[list].push_back(false); }
+int RowCount(List list) { return static_cast<int>(S().checked[list].size()); }
+bool RowChecked(List list, int row) {
+  const std::vector<bool>& rows = S().checked[list];
+  return row >= 0 && row < static_cast<int>(rows.size()) && rows[static_cast<std::size_t>(row)];
+}
+void SetRowChecked(List list, int row, bool checked) {
+  std::vector<bool>& rows = S().checked[list];
+  if (row >= 0 && row < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(row)] = checked;
+}
+bool OptionChecked(Option option) {
+  if (option == Option::VerifyAfterWipe) return cli::bridge::VerifyWanted();
+  return S().options[option];
+}
+void SetOptionChecked(Option option, bool checked) {
+  // The console program never plays a sound, whatever a settings file says.
+  if (option != Option::DisableSound) S().options[option] = checked;
+}
+
+int ConfirmDialog(const std::string&, Icon, const std::string&) { return kDialogYes; }
+void WarningDialog(const std::string& text) { cli::bridge::LogLine(text); }
+void HelpMethodDialog(const std::string&) {}
+
+bool LogVisible() { return true; }
+void ShowLogAt(int, int) {}
+void AppendLogLine(const std::string& line) { cli::bridge::LogLine(line); }
+
+void SetProgressCaption(const std::string& text) { cli::bridge::Caption(text); }
+void SetProgressValue(ProgressValue value, const std::string& text) {
+  if (value == ProgressValue::Speed) cli::bridge::Speed(text);
+  if (value == ProgressValue::TimeLeft) cli::bridge::TimeLeft(text);
+}
+void SetProgressBar(int position) { cli::bridge::Bar(position); }
+void ShowRunFailed() {}
+bool FormatBoxChecked() { return cli::bridge::FormatWanted(); }
+void SetFormatBox(bool, bool) {}
+bool ShutdownBoxChecked() { return false; }  // the console program switches off after all targets
+void SetShutdownBox(bool) {}
+void ShowProgressWindow() {}
+void HideProgressWindow() {}
+
+}  // namespace ui
