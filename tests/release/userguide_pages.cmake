@@ -80,7 +80,7 @@ string(REPLACE "&amp;" "&" help "${help}")
 string(REGEX REPLACE "[ \t\r\n]+" " " help "${help}")
 
 file(GLOB_RECURSE program_sources ${SOURCE}/app/*.cpp ${SOURCE}/wipe/*.cpp ${SOURCE}/devices/*.cpp
-  ${SOURCE}/resume/*.cpp ${SOURCE}/postwipe/*.cpp)
+  ${SOURCE}/resume/*.cpp ${SOURCE}/postwipe/*.cpp ${SOURCE}/cli/*.cpp)
 set(logged 0)
 foreach(source ${program_sources})
   file(READ ${source} code)

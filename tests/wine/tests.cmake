@@ -2,3 +2,4 @@
 include(${CMAKE_CURRENT_LIST_DIR}/platform/tests.cmake OPTIONAL)
 include(${CMAKE_CURRENT_LIST_DIR}/gui/tests.cmake OPTIONAL)
 include(${CMAKE_CURRENT_LIST_DIR}/bench/device_bench.cmake OPTIONAL)
+include(${CMAKE_CURRENT_LIST_DIR}/cli/tests.cmake OPTIONAL)
