@@ -60,7 +60,7 @@ void ClearDrawnLine() {
 }
 
 void ShowProgress(bool now) {
-  if (call->target.empty()) return;
+  if (call->target.empty() || call->progress.caption.find_first_not_of(' ') == std::string::npos) return;
   const std::uint32_t tick = platform::TickCount();
   const std::uint32_t every = call->style == Style::Console ? kConsoleRedrawMs
                               : call->style == Style::Json  ? kJsonProgressMs
@@ -86,8 +86,9 @@ void Tell(const std::string& target, const std::string& line) {
     return;
   }
   ClearDrawnLine();
-  Out((target.empty() ? "" : target + ": ") + line + "\n");
-  ShowProgress(true);
+  Out((target.empty() ? "" : target + "  ") + line + "\n");
+  // On a console the progress line stands below the log lines; in a file it comes on its turn.
+  if (call->style == Style::Console) ShowProgress(true);
 }
 
 bool ReportFolderUsable(const std::string& folder) {

@@ -48,7 +48,7 @@ std::string ProgressLine(const ProgressState& state) {
   std::snprintf(percent, sizeof percent, "%3d%%", state.percent);
   if (PassOfCaption(state.caption, &pass, &passes)) {
     line += "pass " + std::to_string(pass) + " of " + std::to_string(passes) + "  " + percent + "  " +
-            Padded(state.speed, 11) + state.timeLeft + " left";
+            Padded(state.speed, 11) + (state.timeLeft.empty() ? "" : state.timeLeft + " left");
   } else if (state.caption.find("Verifying") != std::string::npos) {
     line += std::string("verifying     ") + percent;
   } else if (state.caption.find("Formatting") != std::string::npos) {
