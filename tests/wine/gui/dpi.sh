@@ -12,6 +12,7 @@ done
 # The setting is read when the prefix's processes start.
 wineserver -k >/dev/null 2>&1
 wineserver -w >/dev/null 2>&1
+start_wine
 fresh_machine 40
 start_sim
 xdotool mousemove 1023 767   # no hint where the pointer would rest

@@ -5,6 +5,7 @@
 //   guidriver <verb> <window> [arguments]      (window: TForm1, TForm2, TForm3, dialog:<caption>
 //                                               or window:<caption>)
 //   guidriver font <face>                      (no window: what the prefix's fonts offer)
+//   guidriver desktop [timeout ms]             (no window: the session's desktop, once shown)
 //
 // Every verb prints key=value lines (texts with \n, \r, \t and \\ escaped) and exits 0, or
 // prints "guidriver: ..." to stderr and exits 1 when the window or control is not there.
@@ -516,6 +517,15 @@ int Click(const Args& args) {
   return 0;
 }
 
+// tick <window> <id> <0|1>: sets a check box as the program itself would. A click on the box of
+// a hidden window would give that window the focus and take the activation from the shown one.
+int Tick(const Args& args) {
+  NeedArgs(args, 3, "tick <window> <id> <0|1>");
+  HWND box = FindControl(FindTop(args[0]), Number(args[1].c_str()));
+  Send(box, BM_SETCHECK, Number(args[2].c_str()) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+  return 0;
+}
+
 // linkclick <window> <id>: a mouse click on a static control.
 int LinkClick(const Args& args) {
   NeedArgs(args, 2, "linkclick <window> <id>");
@@ -856,17 +866,36 @@ int Font(const Args& args) {
   return 0;
 }
 
+// desktop [timeout ms]: the session's desktop window, which Wine's desktop process makes and
+// shows when the first program asks for it; waits until it is shown by a process other than
+// this one, and prints desktop=shown.
+int Desktop(const Args& args) {
+  const DWORD timeout = !args.empty() ? static_cast<DWORD>(Number(args[0].c_str())) : 60000;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND desktop = GetDesktopWindow();
+    DWORD owner = 0;
+    if (desktop) GetWindowThreadProcessId(desktop, &owner);
+    if (desktop && IsWindowVisible(desktop) && owner != 0 && owner != GetCurrentProcessId()) {
+      Print("desktop=shown");
+      return 0;
+    }
+    if (GetTickCount() - start > timeout) Fail("timed out waiting for the desktop window");
+    Sleep(50);
+  }
+}
+
 const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
   static const std::map<std::string, std::function<int(const Args&)>> verbs = {
       {"wait", Wait},     {"count", Count},   {"info", Info},       {"controls", Controls},
       {"control", ControlVerb}, {"list", List}, {"check", Check},  {"combo", Combo},
-      {"select", Select}, {"tabs", Tabs},     {"page", Page},       {"click", Click},
+      {"select", Select}, {"tabs", Tabs},     {"page", Page},       {"click", Click},       {"tick", Tick},
       {"linkclick", LinkClick}, {"command", Command}, {"close", Close}, {"minimize", Minimize},
       {"key", Key},       {"focus", Focus},   {"dialog", Dialog},   {"status", Status},
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
       {"captions", Captions}, {"tree", Tree},   {"drop", Drop},       {"layout", Layout},
-      {"waittext", WaitText}, {"scroll", Scroll}, {"font", Font},
+      {"waittext", WaitText}, {"scroll", Scroll}, {"font", Font},       {"desktop", Desktop},
   };
   return verbs;
 }

@@ -8,7 +8,7 @@ source "$(dirname "$0")/session.sh" "$1" progress
 fresh_machine 60   # 60 ms per MiB written: seven passes over E: take about half a minute
 start_sim
 
-drive click TForm3 412     # tick "Shutdown computer when finished" before: each run clears it
+drive tick TForm3 412 1    # "Shutdown computer when finished" ticked before: each run clears it
 drive control TForm3 412
 printf '%s\n' "$out" | grep -q 'checked=1' || fail "could not tick the shutdown box: $out"
 

@@ -5,7 +5,7 @@
 #   source session.sh <bin folder> <test name>
 #
 # Everything started here is ended on exit: the programs and Xvfb by their process ids, the
-# wineserver of the prefix through wineserver -k.
+# wineserver of the prefix (one for the whole test, see wine-session) through wineserver -k.
 
 set -u
 gui_bin=$(cd "$1" && pwd)
@@ -18,16 +18,14 @@ mkdir -p "$gui_root/home" "$gui_shots"
 export HOME="$gui_root/home" WINEPREFIX="$gui_root/prefix" WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 
-gui_xvfb_pid=""
+source "$gui_here/../wine-session"
 gui_pids=()
 
 gui_cleanup() {
   local pid
   for pid in "${gui_pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wineserver -k >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1
+  wine_session_end
   for pid in "${gui_pids[@]}"; do wait "$pid" 2>/dev/null; done
-  if [ -n "$gui_xvfb_pid" ]; then kill "$gui_xvfb_pid" 2>/dev/null; wait "$gui_xvfb_pid" 2>/dev/null; fi
 }
 trap gui_cleanup EXIT
 
@@ -38,30 +36,19 @@ fail() {
 
 note() { echo "[$gui_test] $*"; }
 
-# A display of our own: the first number nobody uses. Other test runs pick numbers the same
-# way at the same time, so a display that another Xvfb took first is skipped.
-gui_display=90
-for _ in 1 2 3 4 5; do
-  while [ -e "/tmp/.X11-unix/X$gui_display" ] || [ -e "/tmp/.X$gui_display-lock" ]; do
-    gui_display=$((gui_display + 1))
-  done
-  Xvfb ":$gui_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  gui_xvfb_pid=$!
-  export DISPLAY=":$gui_display"
-  for _ in $(seq 1 100); do
-    kill -0 "$gui_xvfb_pid" 2>/dev/null || break
-    xdotool getmouselocation >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  kill -0 "$gui_xvfb_pid" 2>/dev/null && xdotool getmouselocation >/dev/null 2>&1 && break
-  kill "$gui_xvfb_pid" 2>/dev/null
-  wait "$gui_xvfb_pid" 2>/dev/null
-  gui_xvfb_pid=""
-  gui_display=$((gui_display + 1))
-done
-[ -n "$gui_xvfb_pid" ] || fail "Xvfb did not start"
-
+wine_session_display "$gui_root" || fail "Xvfb did not start"
 "$gui_here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
+
+# start_wine: the prefix's wineserver and desktop, up before the program under test starts. The
+# first program of a new wineserver waits for Wine's own start-up (wineboot) and has the desktop
+# process started, seconds on a busy machine, while the driver polls beside it; the program under
+# test comes second, into a session that is ready. Call it again after ending the wineserver in
+# the middle of a test.
+start_wine() {
+  wine_session_server || fail "could not start the wineserver"
+  wine "$gui_bin/guidriver.exe" desktop 600000 </dev/null >/dev/null || fail "the Wine desktop did not come up"
+}
+start_wine
 
 # drive <verb> ...: guidriver's answer in $out; a verb that fails fails the test.
 drive() {
@@ -77,21 +64,13 @@ expect() {
 value() { printf '%s\n' "$1" | sed -n "s/^$2=//p" | head -1; }
 
 # start_sim: starts dunmere-sim.exe in the background and waits for its main window. sim_pid
-# names it for wait_exit. The first start in a fresh Xvfb has been seen to hang before the
-# program's first line, so it is tried twice.
+# names it for wait_exit.
 start_sim() {
-  local attempt
-  for attempt in 1 2; do
-    wine "$gui_bin/dunmere-sim.exe" </dev/null &
-    sim_pid=$!
-    gui_pids+=("$sim_pid")
-    if wine "$gui_bin/guidriver.exe" wait TForm1 visible 20000 </dev/null >/dev/null 2>&1; then return 0; fi
-    note "main window did not appear (attempt $attempt)"
-    kill "$sim_pid" 2>/dev/null
-    wineserver -k >/dev/null 2>&1
-    wait "$sim_pid" 2>/dev/null
-  done
-  fail "dunmere-sim.exe did not show its main window"
+  wine "$gui_bin/dunmere-sim.exe" </dev/null &
+  sim_pid=$!
+  gui_pids+=("$sim_pid")
+  wine "$gui_bin/guidriver.exe" wait TForm1 visible 60000 </dev/null >/dev/null ||
+    fail "dunmere-sim.exe did not show its main window"
 }
 
 # start_second: a further copy in the background, its process id in second_pid.
@@ -197,7 +176,7 @@ wait_active() {
     [ "$(value "$out" active)" = "$want" ] && return 0
     sleep 0.1
   done
-  fail "$1 did not become the active window"
+  fail "$1 did not become the active window ($(printf '%s' "$out" | tr '\n' ' '))"
 }
 
 # press <window> <button id>: a person's click on a button of the active window.
