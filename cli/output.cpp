@@ -59,6 +59,17 @@ std::string ProgressLine(const ProgressState& state) {
   return line;
 }
 
+std::string ShortProgress(const ProgressState& state) {
+  int pass = 0, passes = 0;
+  const std::string percent = " " + std::to_string(state.percent) + "%";
+  if (PassOfCaption(state.caption, &pass, &passes)) {
+    return state.target + " " + std::to_string(pass) + "/" + std::to_string(passes) + percent;
+  }
+  if (state.caption.find("Verifying") != std::string::npos) return state.target + " verify" + percent;
+  if (state.caption.find("Formatting") != std::string::npos) return state.target + " format";
+  return state.target;
+}
+
 std::string StartEvent(const std::string& target, int methodId, bool resume) {
   return Dump(Json{{"event", "start"}, {"target", target}, {"method", methodId}, {"resume", resume}});
 }

@@ -24,6 +24,8 @@ bool PassOfCaption(const std::string& caption, int* pass, int* passes);
 // "E:      pass 2 of 3   45%   12.3 MB/S   0h1m2s left", or "E:      verifying   45%" while
 // the run reads back, "E:      formatting" while it formats.
 std::string ProgressLine(const ProgressState& state);
+// "disk1 2/3 45%", "E: verify 45%": a target's part of the one line that shows several.
+std::string ShortProgress(const ProgressState& state);
 
 // One JSON Lines event (no line end): {"event":"...","target":"...", ...}.
 std::string StartEvent(const std::string& target, int methodId, bool resume);

@@ -32,6 +32,20 @@ TEST(CliOutput, ProgressLineForEachPhaseOfARun) {
     state.timeLeft = "0h1m2s";
     EXPECT_EQ(cli::ProgressLine(state), c.line) << c.caption;
   }
+  cli::ProgressState state;
+  state.target = "disk1";
+  state.percent = 7;
+  const struct {
+    const char* caption;
+    const char* part;
+  } parts[] = {{" Wiping disk1 with X, performing overwrite 2 of 3", "disk1 2/3 7%"},
+               {"  Verifying disk1 . . .", "disk1 verify 7%"},
+               {"  Formatting drive . . .", "disk1 format"},
+               {"", "disk1"}};
+  for (const auto& c : parts) {
+    state.caption = c.caption;
+    EXPECT_EQ(cli::ShortProgress(state), c.part) << c.caption;
+  }
 }
 
 TEST(CliOutput, EventsAreOneJsonObjectPerLine) {
