@@ -2,11 +2,13 @@
 # dunmere-cli-sim.exe under Wine, as a script calls it: two simulated disks erased in one call,
 # named by number and by serial, with their reports, the summary page and the CSV in the folder
 # asked for; the exit codes of a usage error and of a refusal; and the refusal to write without
-# --yes when input is not a console. Nothing is written by a call that is refused.
+# --yes when input is not a console. Nothing is written by a call that is refused. Then Ctrl+C,
+# twice, in the middle of a wipe: the run is cancelled with its record saved (exit code 4), and
+# resume finishes it.
 set -u
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-wine_run=$here/../wine-run
+build=$(dirname "$bin")
 work=$(dirname "$bin")/artifacts/cli-sim
 # Under Wine the simulated program's folder is the bin folder, as Wine names it.
 reports_host=$bin/cli-sim-reports
@@ -16,13 +18,25 @@ mkdir -p "$work"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# One wineserver for every call (a console program needs no display): the build's prefix, as
+# tests/wine/wine-run sets it up, ended by its own command on exit.
+export DUNMERE_WINE_ROOT=${DUNMERE_WINE_ROOT:-$build/wine}
+export HOME=$DUNMERE_WINE_ROOT/home WINEPREFIX=$DUNMERE_WINE_ROOT/prefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+mkdir -p "$HOME"
+"$here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
+trap 'wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1' EXIT
+
 cat > "$work/machine.json" <<'JSON'
 {
   "windowsDirectory": "C:\\WINDOWS",
+  "realClock": true,
+  "writeDelayMs": 25,
   "disks": [
     {"number": 0, "size": "64 MiB", "image": "disk0.img"},
     {"number": 3, "size": "8 MiB", "image": "disk3.img", "model": "DUNMERE VIRTUAL DISK 8", "serial": "SER3"},
-    {"number": 4, "size": "8 MiB", "image": "disk4.img", "model": "DUNMERE VIRTUAL DISK 8", "serial": "SER4"}
+    {"number": 4, "size": "8 MiB", "image": "disk4.img", "model": "DUNMERE VIRTUAL DISK 8", "serial": "SER4"},
+    {"number": 5, "size": "64 MiB", "image": "disk5.img"}
   ],
   "volumes": [
     {"letter": "C", "disk": 0, "offset": "1 MiB", "length": "63 MiB", "fileSystem": "NTFS", "label": "System"}
@@ -36,7 +50,7 @@ for n in 3 4; do
 done
 
 cli() {  # args...: runs the program with input from /dev/null, output in $work/out, $work/err
-  "$wine_run" "$bin/dunmere-cli-sim.exe" "$@" </dev/null >"$work/out" 2>"$work/err"
+  wine "$bin/dunmere-cli-sim.exe" "$@" </dev/null >"$work/out" 2>"$work/err"
 }
 
 # Refused calls first: they must leave the disks as they are.
@@ -76,5 +90,29 @@ grep -q "^disk 3,SER3,DUNMERE VIRTUAL DISK 8,8388608,.*,completed," "$csv" || fa
 grep -q "^disk 4,SER4,.*,completed," "$csv" || fail "CSV line of disk 4: $(cat "$csv")"
 grep -q "Asset: A-17" "$summary" || fail "the summary page without the user's field"
 cp "$summary" "$csv" "$work/"
-echo "PASS: two disks erased in one call, summary $(basename "$summary")"
 rm -rf "$reports_host"
+
+# Ctrl+C (Wine hands a SIGINT to the console handler) once the run shows its first pass, and a
+# second one at once: the run still ends by itself, cancelled, with its record.
+head -c $((64 * mib)) /dev/zero | tr '\000' '\253' > "$work/disk5.img"
+wine "$bin/dunmere-cli-sim.exe" wipe disk5 --yes </dev/null >"$work/out" 2>"$work/err" &
+runner=$!
+pid=""
+for _ in $(seq 1 300); do
+  grep -q "pass 1 of 1" "$work/out" 2>/dev/null && pid=$(pgrep -f "dunmere-cli-sim.exe wipe disk5" | tail -1)
+  [ -n "$pid" ] && break
+  sleep 0.1
+done
+[ -n "$pid" ] || { kill "$runner"; fail "the wipe of disk 5 showed no pass: $(cat "$work/out" "$work/err")"; }
+kill -INT "$pid"
+kill -INT "$pid"
+wait "$runner"
+rc=$?
+[ $rc -eq 4 ] || fail "Ctrl+C: exit code $rc; $(cat "$work/out" "$work/err")"
+grep -q "^disk5: cancelled" "$work/out" || fail "no cancelled line: $(cat "$work/out")"
+cli resume disk5 --yes
+rc=$?
+[ $rc -eq 0 ] || fail "resume after Ctrl+C: exit code $rc; $(cat "$work/err")"
+cmp -s -n $((64 * mib)) "$work/disk5.img" /dev/zero || fail "disk 5 not erased after the resume"
+rm -f "$bin/Reports/"*" disk 5."*
+echo "PASS: two disks erased in one call, summary $(basename "$summary"); Ctrl+C left a record that resume finished"
