@@ -234,16 +234,7 @@ SummaryEntry RunOne(ResolvedTarget target, bool resume) {
 
 // The target's last line: on its own line for a person, a result event for a program.
 void TellResult(const std::string& name, const SummaryEntry& entry) {
-  if (call->style == Style::Json) {
-    Out(ResultEvent(name, entry) + "\n");
-    return;
-  }
-  const RunFacts& run = entry.report.run;
-  std::string result = name + ": " + OutcomeWord(run.outcome);
-  if (run.outcome == RunOutcome::Failed && !run.failureReason.empty()) result += " (" + run.failureReason + ")";
-  if (run.startedWriting) result += "; verification " + run.verification.method + ": " + run.verification.result;
-  if (!entry.reportFile.empty()) result += "; report " + entry.reportFile;
-  Out(result + "\n");
+  Out((call->style == Style::Json ? ResultEvent(name, entry) : ResultLine(name, entry)) + "\n");
 }
 
 int ExitCodeOf(const std::vector<SummaryEntry>& entries) {

@@ -128,6 +128,16 @@ std::string ResultEvent(const std::string& target, const SummaryEntry& entry) {
   return Dump(json);
 }
 
+std::string ResultLine(const std::string& target, const SummaryEntry& entry) {
+  const RunFacts& run = entry.report.run;
+  // "E: completed", "disk1: completed"
+  std::string line = target + (!target.empty() && target.back() == ':' ? " " : ": ") + OutcomeWord(run.outcome);
+  if (run.outcome == RunOutcome::Failed && !run.failureReason.empty()) line += " (" + run.failureReason + ")";
+  if (run.startedWriting) line += "; verification " + run.verification.method + ": " + run.verification.result;
+  if (!entry.reportFile.empty()) line += "; report " + entry.reportFile;
+  return line;
+}
+
 std::string SummaryEvent(const std::vector<std::string>& targets, const std::vector<SummaryEntry>& entries,
                          int exitCode, const std::string& summaryFile, const std::string& csvFile) {
   Json list = Json::array();

@@ -34,6 +34,8 @@ std::string PassEndEvent(const std::string& target, int pass, int passes);
 std::string VerificationEvent(const std::string& target, const VerificationFacts& verification);
 std::string LogEvent(const std::string& target, const std::string& line);
 std::string ResultEvent(const std::string& target, const SummaryEntry& entry);
+// The same for a person: "disk1: completed; verification ...; report ...".
+std::string ResultLine(const std::string& target, const SummaryEntry& entry);
 // The last object: every target's outcome, the exit code and the summary files (empty: none).
 std::string SummaryEvent(const std::vector<std::string>& targets, const std::vector<SummaryEntry>& entries,
                          int exitCode, const std::string& summaryFile, const std::string& csvFile);

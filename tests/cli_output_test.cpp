@@ -63,6 +63,19 @@ TEST(CliOutput, EventsAreOneJsonObjectPerLine) {
   EXPECT_EQ(nlohmann::json::parse(log)["line"], "line with \"quotes\"\nand a line end \xEF\xBF\xBD");
 }
 
+TEST(CliOutput, ResultLineSaysWhyAndWhereTheReportIs) {
+  SummaryEntry entry;
+  entry.report.run.outcome = RunOutcome::Failed;
+  entry.report.run.failureReason = "the disk could not be opened";
+  EXPECT_EQ(cli::ResultLine("disk1", entry), "disk1: failed (the disk could not be opened)");
+  entry.report.run.outcome = RunOutcome::Succeeded;
+  entry.report.run.startedWriting = true;
+  entry.report.run.verification.method = "read back";
+  entry.report.run.verification.result = "4 MB read back as written";
+  entry.reportFile = "r.html";
+  EXPECT_EQ(cli::ResultLine("E:", entry), "E: completed; verification read back: 4 MB read back as written; report r.html");
+}
+
 TEST(CliOutput, ListMarksTheSystemAndWhatCanBeResumed) {
   cli::ListRow c;
   c.name = "C:";
