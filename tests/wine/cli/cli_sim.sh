@@ -19,13 +19,15 @@ mkdir -p "$work"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # One wineserver for every call (a console program needs no display): the build's prefix, as
-# tests/wine/wine-run sets it up, ended by its own command on exit.
+# tests/wine/wine-run sets it up, ended on exit.
 export DUNMERE_WINE_ROOT=${DUNMERE_WINE_ROOT:-$build/wine}
 export HOME=$DUNMERE_WINE_ROOT/home WINEPREFIX=$DUNMERE_WINE_ROOT/prefix WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 mkdir -p "$HOME"
+source "$here/../wine-session"
+trap wine_session_end EXIT
 "$here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
-trap 'wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1' EXIT
+wine_session_server || fail "could not start the wineserver"
 
 cat > "$work/machine.json" <<'JSON'
 {

@@ -8,8 +8,7 @@ bin=$(cd "$1" && pwd)
 msi=$2
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(dirname "$bin")
-export DUNMERE_WINE_ROOT=$build/wine
-wine_run=$here/../wine-run
+export DUNMERE_WINE_ROOT=${DUNMERE_WINE_ROOT:-$build/wine}
 prefix=$DUNMERE_WINE_ROOT/prefix
 folder="$prefix/drive_c/Program Files/Dunmere"
 work=$build/artifacts/msi
@@ -17,9 +16,18 @@ rm -rf "$work"
 mkdir -p "$work"
 win_msi="Z:$(printf '%s' "$msi" | tr '/' '\\')"
 
-fail() { echo "FAIL: $*" >&2; "$wine_run" msiexec /x "$win_msi" /qn >/dev/null 2>&1; exit 1; }
+fail() { echo "FAIL: $*" >&2; wine msiexec /x "$win_msi" /qn >/dev/null 2>&1; exit 1; }
 
-"$wine_run" msiexec /i "$win_msi" /qn >"$work/install.log" 2>&1
+# One wineserver for the install, the use and the uninstall; nothing here needs a display.
+export HOME=$DUNMERE_WINE_ROOT/home WINEPREFIX=$prefix WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+mkdir -p "$HOME"
+source "$here/../wine-session"
+trap wine_session_end EXIT
+"$here/../wine-prefix" >/dev/null 2>&1 || { echo "FAIL: could not prepare the Wine prefix" >&2; exit 1; }
+wine_session_server || { echo "FAIL: could not start the wineserver" >&2; exit 1; }
+
+wine msiexec /i "$win_msi" /qn >"$work/install.log" 2>&1
 rc=$?
 [ $rc -eq 0 ] || fail "msiexec /i: exit code $rc ($(tail -3 "$work/install.log"))"
 for f in dunmere.exe dunmere-cli.exe warning.wav ding.wav finish.wav userguide.chm readme.txt; do
@@ -29,12 +37,12 @@ cmp -s "$folder/dunmere-cli.exe" "$bin/dunmere-cli.exe" || fail "the installed d
 shortcut=$(find "$prefix/drive_c" -iname 'Dunmere.lnk' 2>/dev/null | head -1)
 [ -n "$shortcut" ] || fail "no Start-menu shortcut"
 
-"$wine_run" 'C:\Program Files\Dunmere\dunmere-cli.exe' list </dev/null >"$work/list.txt" 2>"$work/list.err"
+wine 'C:\Program Files\Dunmere\dunmere-cli.exe' list </dev/null >"$work/list.txt" 2>"$work/list.err"
 rc=$?
 [ $rc -eq 0 ] || fail "installed dunmere-cli.exe list: exit code $rc ($(cat "$work/list.err"))"
 head -1 "$work/list.txt" | grep -q '^Target  Size' || fail "list printed: $(head -3 "$work/list.txt")"
 
-"$wine_run" msiexec /x "$win_msi" /qn >"$work/uninstall.log" 2>&1
+wine msiexec /x "$win_msi" /qn >"$work/uninstall.log" 2>&1
 rc=$?
 [ $rc -eq 0 ] || { echo "FAIL: msiexec /x: exit code $rc" >&2; exit 1; }
 [ ! -e "$folder/dunmere-cli.exe" ] || { echo "FAIL: dunmere-cli.exe left after the uninstall" >&2; exit 1; }
