@@ -149,17 +149,18 @@ bool DescribesAWipe(const BreakpointValues& values) {
   return true;
 }
 
-// A run writes the whole length of its device, so a record whose blocks and tail do not end
-// exactly at the end of this device was not left by a run on it (a copied image, a disk moved
-// to another enclosure): past the end, a resumed run would count blocks that do not exist
-// among the wiped ones; short of it, it would leave the device's last bytes as they were and
-// still call the device wiped. A device that does not tell its length (or says 0, as some
-// drivers do) is taken on trust.
+// A run writes the whole length of its device, so a record whose blocks and tail reach past
+// the end of this device was not left by a run on it (a copied image, a disk moved to another
+// enclosure): a resumed run would count blocks that do not exist among the wiped ones. A range
+// that ends short of the end is a run sized by the volume's file system, which ends before its
+// volume (NTFS by a sector at least, others by bytes that are not even whole sectors): the
+// resumed run takes it and grows it to the device's end. A device that does not tell its
+// length (or says 0, as some drivers do) is taken on trust.
 bool FitsDevice(const platform::Device& device, const BreakpointValues& values) {
   std::uint64_t length = 0;
   if (!platform::QueryLengthInfo(device, &length) || length == 0) return true;
   const std::uint64_t tail = values.TailBytes < kBlockSize ? values.TailBytes : 0;
-  return static_cast<std::uint64_t>(values.BlockCount) * kBlockSize + tail == length;
+  return static_cast<std::uint64_t>(values.BlockCount) * kBlockSize + tail <= length;
 }
 
 std::string DevicePathOf(const BreakpointTarget& target) {

@@ -161,7 +161,8 @@ TEST_F(BreakpointTest, RecordsThatDescribeNoWipeAreNotFound) {
       {3, 3, 0, kRecordBlocks, false}, {4, 1, kRecordBlocks, kRecordBlocks, true},
       {4, 2, 0, kRecordBlocks, false}, {0, 0, kRecordBlocks + 1, kRecordBlocks, false},
       {7, 9, 5, kRecordBlocks, true},  {5, 0, 0, kRecordBlocks, true},
-      {0, 0, 5, kRecordBlocks - 1, false},  // the range of a smaller device
+      {0, 0, 5, kRecordBlocks - 1, true},   // a range that ends short: grown by the resumed run
+      {0, 0, 5, kRecordBlocks + 1, false},  // the range of a larger device
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(Save(kE, c.startBlock, c.blockCount, c.passIndex, c.methodId));

@@ -67,6 +67,20 @@ class FuzzRegressionTest : public MachineTest {
     return "(not listed)";
   }
 
+  // The end of the bytes written on the target without a gap from byte `from` on.
+  static std::uint64_t WrittenFrom(const std::string& target, std::uint64_t from) {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
+    for (const sim::Call& call : CallsOf(sim::Op::Write)) {
+      if (call.path == target && call.transferred > 0) spans.emplace_back(call.offset, call.offset + call.transferred);
+    }
+    std::sort(spans.begin(), spans.end());
+    std::uint64_t end = from;
+    for (const auto& [first, last] : spans) {
+      if (first <= end && last > end) end = last;
+    }
+    return end;
+  }
+
   static int WritesOutside(const std::string& target) {
     int count = 0;
     for (const sim::Call& call : CallsOf(sim::Op::Write)) {
@@ -79,8 +93,9 @@ class FuzzRegressionTest : public MachineTest {
 // The resume fuzz target's first finding: a record whose check bytes agree but whose range
 // reaches past the end of the device (a record of a larger device, such as a copied image).
 // Resuming it wrote the blocks that exist, skipped the rest with fewer than eleven failures and
-// ended with the finish sound, as if the record's range had been wiped. A record of a smaller
-// device ended the same way with the device's last bytes never written.
+// ended with the finish sound, as if the record's range had been wiped. A record whose range
+// ends short of the device (a run sized by a file system that ends before its volume) is
+// resumed over the device's whole length from its block on, so its last bytes are written too.
 struct RangeCase {
   const char* name;
   bool disk;
@@ -114,6 +129,9 @@ TEST_P(RecordRangeTest, OnlyARecordThatFitsTheDeviceIsABreakpoint) {
   EXPECT_EQ(0, WritesOutside(c.disk ? kDiskPath : kVolumePath));
   if (!c.fits) {
     EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
+  } else {
+    EXPECT_EQ(kTargetBytes, WrittenFrom(c.disk ? kDiskPath : kVolumePath, c.startBlock * kMiB))
+        << "the resumed pass left bytes before the end of the device unwritten";
   }
   EXPECT_EQ(0, sim::OpenHandles());
 }
@@ -125,9 +143,14 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"VolumeFourBlocksTooMany", false, 2, 8, 0, false},
                       RangeCase{"DiskFourBlocksTooMany", true, 2, 8, 0, false},
                       RangeCase{"VolumeTailPastTheEnd", false, 1, 4, 512, false},
-                      RangeCase{"VolumeOneBlockShort", false, 1, 3, 0, false},
-                      RangeCase{"DiskOneByteShort", true, 1, 3, 1048575, false},
-                      RangeCase{"DiskTailOfALargerBlockCount", true, 1, 3, 1048576, false}),
+                      RangeCase{"VolumeOneSectorShort", false, 1, 3, 1048576 - 512, true},
+                      RangeCase{"DiskOneSectorShort", true, 1, 3, 1048576 - 512, true},
+                      RangeCase{"VolumeTailOf3000Bytes", false, 1, 3, 3000, true},
+                      RangeCase{"DiskTailOf3000Bytes", true, 2, 3, 3000, true},
+                      RangeCase{"VolumeOneBlockShort", false, 1, 3, 0, true},
+                      RangeCase{"DiskOneBlockShort", true, 3, 3, 0, true},
+                      RangeCase{"DiskOneByteShort", true, 1, 3, 1048575, true},
+                      RangeCase{"DiskTailOfALargerBlockCount", true, 1, 3, 1048576, true}),
     [](const ::testing::TestParamInfo<RangeCase>& caseInfo) { return std::string(caseInfo.param.name); });
 
 // A size text that fills all 50 bytes of the record without a terminator is shown as its first

@@ -303,4 +303,61 @@ TEST_F(ResumeCommandTest, UnknownMethodSwitchesTheWindowsAndStartsNothing) {
   EXPECT_EQ(ResumePoint.MethodId, 5);
 }
 
+// A record whose range ends short of the device (its run was sized by a file system that ends
+// before its volume) is resumed, and the resumed run's checkpoints save the device's whole
+// length: a second interruption leaves a record that still reaches the end, under the size
+// text of that length.
+TEST_F(ResumeCommandTest, ARecordEndingShortOfTheDeviceIsResumedOverTheWholeDevice) {
+  struct Case {
+    const char* name;
+    bool disk;
+    std::uint32_t blockCount;
+    std::uint32_t tailBytes;
+  };
+  const Case cases[] = {
+      {"volume, one sector short", false, 15, static_cast<std::uint32_t>(kMiB - 512)},
+      {"volume, a tail of 3000 bytes", false, 15, 3000},
+      {"volume, a block short", false, 15, 0},
+      {"disk, one sector short", true, 15, static_cast<std::uint32_t>(kMiB - 512)},
+      {"disk, a tail of 3000 bytes", true, 15, 3000},
+      {"disk, a block short", true, 15, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Load();
+    BreakpointValues record = Record(0, 0, 4, c.blockCount, "15 MB");
+    record.TailBytes = c.tailBytes;
+    ASSERT_TRUE(c.disk ? sim::WriteDisk(3, 0, RecordBytes(record)) : sim::WriteVolume('E', 0, RecordBytes(record)));
+    Select(c.disk ? ui::kPageWipeDisk : ui::kPageWipeDrive, c.disk ? "Disk3" : "E:\\");
+    ForgetSetup();
+    const std::string path = c.disk ? "\\\\.\\physicaldrive3" : "\\\\.\\E:";
+    // Cancelled once block 14, inside the record's range, has been written.
+    headless::SetPumpHook([path](long) {
+      for (const sim::Call& call : CallsOf(sim::Op::Write)) {
+        if (call.path == path && call.offset == 14 * kMiB && call.bytes == kBlockSize) app::CancelClicked();
+      }
+    });
+    headless::QueueAnswers({ui::kDialogYes});
+    ResumeCommand();
+    headless::SetPumpHook(nullptr);
+
+    BreakpointValues saved;
+    ASSERT_TRUE(FindBreakpoint(BreakpointTarget{c.disk, "E:\\", 3}, &saved)) << "the cancelled run left no record";
+    EXPECT_EQ(saved.StartBlock, 15u);
+    EXPECT_EQ(saved.BlockCount, 16u);
+    EXPECT_EQ(saved.TailBytes, 0u);
+    EXPECT_EQ(FieldText(saved.CapacityText), FormatSizeText(16 * kMiB));
+
+    // Resumed again, the run ends at the device's end and succeeds.
+    Select(c.disk ? ui::kPageWipeDisk : ui::kPageWipeDrive, c.disk ? "Disk3" : "E:\\");
+    ForgetSetup();
+    headless::QueueAnswers({ui::kDialogYes});
+    ResumeCommand();
+    const std::vector<sim::Call> writes = BlockWritesOn(path);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes.front().offset, 15 * kMiB);
+    EXPECT_EQ(sim::SoundsPlayed().back(), "finish.wav");
+  }
+}
+
 }  // namespace

@@ -43,13 +43,11 @@ void ReleaseDisk(platform::Device* disk, std::int32_t diskNumber) {
   RefreshDiskProperties(diskNumber);
 }
 
-// N and T: the ResumePoint's in a resumed run; else the disk's length, which must be known.
+// N and T: the ResumePoint's (grown to the device's end) in a resumed run; else the disk's length, which must be known.
 bool SizeDiskTarget(const platform::Device& disk, std::int32_t diskNumber, bool resume,
                     DiskRecord* record, WipeTarget* target) {
   if (resume) {
-    target->blockCount = ResumePoint.BlockCount;
-    target->tailBytes = ResumePoint.TailBytes;
-    std::memcpy(record->CapacityText, ResumePoint.CapacityText, sizeof record->CapacityText);
+    SizeResumedTarget(disk, target);
     return true;
   }
   const std::uint64_t length = DiskLength(disk, *record);

@@ -42,12 +42,10 @@ void AllowWholeVolume(const std::string& volumeName) {
   }
 }
 
-// N and T: the ResumePoint's in a resumed run; else the volume's length, which must be known.
+// N and T: the ResumePoint's (grown to the device's end) in a resumed run; else the volume's length, which must be known.
 bool SizeDriveTarget(const std::string& volumeName, bool resume, DriveRecord* record, WipeTarget* target) {
   if (resume) {
-    target->blockCount = ResumePoint.BlockCount;
-    target->tailBytes = ResumePoint.TailBytes;
-    std::memcpy(record->CapacityText, ResumePoint.CapacityText, sizeof record->CapacityText);
+    SizeResumedTarget(LockedVolumeHandle, target);
     return true;
   }
   const std::uint64_t length = WholeVolumeLength(*record);

@@ -1,6 +1,7 @@
 #include "wipe/engine.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -272,6 +273,22 @@ RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const 
   report.unwrittenBlocks = failures.runBlocks;
   report.passes = std::move(passes);
   return report;
+}
+
+void SizeResumedTarget(const platform::Device& device, WipeTarget* target) {
+  target->blockCount = ResumePoint.BlockCount;
+  target->tailBytes = ResumePoint.TailBytes;
+  std::memcpy(*target->capacityText, ResumePoint.CapacityText, sizeof *target->capacityText);
+  std::uint64_t length = 0;
+  if (!platform::QueryLengthInfo(device, &length) || length == 0) return;
+  const std::uint64_t tail = ResumePoint.TailBytes < kBlockSize ? ResumePoint.TailBytes : 0;
+  if (static_cast<std::uint64_t>(ResumePoint.BlockCount) * kBlockSize + tail >= length) return;
+  std::uint32_t blockCount = 0;
+  std::uint32_t tailBytes = 0;
+  if (!SplitIntoBlocks(length, &blockCount, &tailBytes)) return;
+  target->blockCount = blockCount;
+  target->tailBytes = tailBytes;
+  SetField(*target->capacityText, FormatSizeText(length));
 }
 
 const WipeMethod* MethodOfRun(int methodId) {

@@ -65,6 +65,10 @@ struct RunReport {
 RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
                       std::uint8_t* buffer);
 
+// N, T and the size text of a resumed run: the record's, grown to the end of the device when
+// the record's range ends short of it (a run sized by a file system that ends before its
+// volume), so that nothing is left unwritten; the checkpoints then save the grown range.
+void SizeResumedTarget(const platform::Device& device, WipeTarget* target);
 // The method of an id, or nullptr with a log line for an id outside the table.
 const WipeMethod* MethodOfRun(int methodId);
 // N and T of a target of this many bytes. False when N does not fit the 32 bits that records

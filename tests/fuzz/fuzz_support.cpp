@@ -135,14 +135,15 @@ DecodedRecord DecodeRecord(const std::vector<std::uint8_t>& unit, std::uint64_t 
   std::memcpy(record.capacityText, unit.data() + 34, sizeof record.capacityText);
   record.fillByte = unit[84];
   // A record that starts past its own end or at a pass its method does not have would make a
-  // resumed run skip the wipe, one from a larger device would make it report blocks past this
-  // device's end as wiped, and one from a smaller device would leave this device's end as it was.
+  // resumed run skip the wipe, and one from a larger device would make it report blocks past
+  // this device's end as wiped. One whose range ends short of the device is resumed over the
+  // device's whole length.
   const bool knownMethod = record.methodId < kMethodCount;
   const std::uint64_t tail = record.tailBytes < 1048576 ? record.tailBytes : 0;
   const std::uint64_t rangeBytes = std::uint64_t{record.blockCount} * 1048576 + tail;
   record.valid = record.startBlock <= record.blockCount &&
                  (!knownMethod || record.passIndex < WipeMethods[record.methodId].passCount) &&
-                 rangeBytes == deviceBytes;
+                 rangeBytes <= deviceBytes;
   return record;
 }
 

@@ -149,8 +149,9 @@ int CountLines(const std::vector<std::string>& lines, const std::string& text) {
   return count;
 }
 
-// A success must have written every block of the record's range, in every pass from the
-// record's pass to the method's last. Blocks past the end of the device cannot be written.
+// A success must have written every block of the device from the record's block on, in every
+// pass from the record's pass to the method's last: a range that ends short of the device is
+// grown to its end. Blocks past the end of the device cannot be written.
 void CheckSuccessCoversRange(const fuzz::DecodedRecord& record,
                              const std::map<std::uint64_t, int>& written) {
   const WipeMethod& method = WipeMethods[record.methodId];
@@ -160,13 +161,12 @@ void CheckSuccessCoversRange(const fuzz::DecodedRecord& record,
                  std::to_string(method.passCount) + " passes: nothing was wiped");
   const std::uint64_t deviceBlocks = fuzz::kTargetBytes / kBlockSize;
   std::map<std::uint64_t, int> needed;
+  FUZZ_CHECK(record.blockCount <= deviceBlocks,
+             "success although the record's " + std::to_string(record.blockCount) +
+                 " blocks do not fit the device's " + std::to_string(deviceBlocks));
   for (int p = first; p < method.passCount; ++p) {
     const std::uint64_t s = p == first ? record.startBlock : 0;
-    if (s >= record.blockCount) continue;
-    FUZZ_CHECK(record.blockCount <= deviceBlocks,
-               "success although the record's " + std::to_string(record.blockCount) +
-                   " blocks do not fit the device's " + std::to_string(deviceBlocks));
-    for (std::uint64_t k = s; k < record.blockCount; ++k) ++needed[k];
+    for (std::uint64_t k = s; k < deviceBlocks; ++k) ++needed[k];
   }
   for (const auto& [block, passes] : needed) {
     auto at = written.find(block);
@@ -183,8 +183,11 @@ void CheckAmountText(const fuzz::DecodedRecord& record) {
   FUZZ_CHECK(slash != std::string::npos, "the amount text has no slash: " + amount);
   const std::string shown = amount.substr(slash + 1);
   FUZZ_CHECK(shown.size() <= 49, "the capacity text runs past its field: " + std::to_string(shown.size()));
-  FUZZ_CHECK(shown == FieldText(record.capacityText),
-             "the capacity text is not the record's: \"" + shown + "\" for \"" + FieldText(record.capacityText) + "\"");
+  // A grown range is named by the device's length.
+  const std::uint64_t tail = record.tailBytes < kBlockSize ? record.tailBytes : 0;
+  const bool grown = std::uint64_t{record.blockCount} * kBlockSize + tail < fuzz::kTargetBytes;
+  const std::string expected = grown ? FormatSizeText(fuzz::kTargetBytes) : FieldText(record.capacityText);
+  FUZZ_CHECK(shown == expected, "the capacity text is not the run's: \"" + shown + "\" for \"" + expected + "\"");
 }
 
 }  // namespace
