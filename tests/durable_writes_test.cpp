@@ -110,6 +110,49 @@ TEST_F(DurableWritesTest, AFailedFlushEndsTheRunAsFailed) {
   }
 }
 
+// The record's removal at the end reads and rewrites the first 4096 bytes; when either fails,
+// the record stays and the device is listed as resumable, so the run ends as failed and says
+// why, on a drive and on a disk.
+TEST_F(DurableWritesTest, ARecordThatCannotBeRemovedFailsTheRun) {
+  struct Case {
+    const char* name;
+    bool disk;
+    sim::Op failing;
+  };
+  const Case cases[] = {
+      {"drive, the read fails", false, sim::Op::Read},
+      {"drive, the write fails", false, sim::Op::Write},
+      {"disk, the read fails", true, sim::Op::Read},
+      {"disk, the write fails", true, sim::Op::Write},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Prepare(MachineWithE(3 * kMiB + 4096));
+    const std::string path = c.disk ? kDisk1 : kE;
+    const std::uint64_t tailAt = c.disk ? 5 * kMiB : 3 * kMiB;  // the last write of the pass
+    // Once the pass has written its last bytes, the next transfer of the record's unit fails.
+    auto passDone = std::make_shared<bool>(false);
+    sim::SetFaultHook([passDone, path, tailAt, c](const sim::Call& call) {
+      if (call.path != path) return false;
+      if (call.op == sim::Op::Write && call.offset == tailAt) *passDone = true;
+      return *passDone && call.op == c.failing && call.offset == 0 && call.bytes == kRecordUnit;
+    });
+    RunFacts facts;
+    if (c.disk) SelectDisk(1);
+    EXPECT_FALSE(c.disk ? DiskWipeRun(1, false, 0, &facts) : DriveWipeRun("E:", false, 0, &facts));
+    sim::ClearFaults();
+    EXPECT_EQ(LinesEqualTo("Failed to remove breakpoint info."), 1);
+    EXPECT_FALSE(Logged(c.disk ? "Disk 1 wiped successfully." : "Drive E: wiped successfully."));
+    ASSERT_FALSE(Log().empty());
+    EXPECT_EQ(Log().back(), "Wipe aborted!");
+    EXPECT_EQ(facts.outcome, RunOutcome::Failed);
+    EXPECT_EQ(facts.failureReason, kRecordNotRemoved);
+    BreakpointValues found;
+    EXPECT_TRUE(FindBreakpoint(c.disk ? BreakpointTarget{true, "", 1} : BreakpointTarget{false, "E:\\", 0}, &found))
+        << "the record the run could not remove";
+  }
+}
+
 // A disk cache that holds the whole volume would merge the three passes into one write of the
 // media; the flush at each pass's end puts each pass on the media.
 TEST_F(DurableWritesTest, ThreePassRunPutsThreeFullPassesOnTheMedia) {

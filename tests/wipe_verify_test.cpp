@@ -23,6 +23,9 @@ constexpr std::uint32_t kTail = 3000;
 constexpr std::uint64_t kLength = kBlocks * kMiB + kTail;
 
 const char* const kEveryByte = "Verification: every byte read back as written.";
+// After blocks were written again: says that the second read-back found them right.
+const char* const kRightAfterRepair =
+    "Verification: read back again after that second write, every byte was as written.";
 
 class VerifyTest : public EngineTest {
  protected:
@@ -153,7 +156,8 @@ TEST_F(VerifyTest, ABlockChangedAfterTheLastPassIsFoundAndWrittenAgain) {
     headless::SetPumpHook(nullptr);
 
     EXPECT_TRUE(Logged("Verification: 1 MB read back wrong and were written again."));
-    EXPECT_TRUE(Logged(kEveryByte));
+    EXPECT_TRUE(Logged(kRightAfterRepair));
+    EXPECT_FALSE(Logged(kEveryByte));
     EXPECT_EQ(sim::ReadVolume('E', 12 * kMiB, kMiB), before) << "the last pass's content is back";
     const std::vector<std::uint64_t> rewrites = BlockWrites(kE);
     EXPECT_EQ(rewrites.back(), 12u);
@@ -182,9 +186,9 @@ sim::Disk Lies(std::uint64_t first, std::uint64_t count, bool other, std::uint32
 TEST_F(VerifyTest, ALyingDiskIsFoundRepairedOnTheSecondWriteOrTheRunFailsWithItsRecord) {
   const LieCase cases[] = {
       {"heals on the second write", false, 0, Lies(6, 2, false, 1), true,
-       {"Verification: 2 MB read back wrong and were written again.", kEveryByte}, 0},
+       {"Verification: 2 MB read back wrong and were written again.", kRightAfterRepair}, 0},
       {"random data heals on the third write", false, 4, Lies(15, 3, true, 2), true,
-       {"Verification: 3 MB read back wrong and were written again.", kEveryByte}, 0},
+       {"Verification: 3 MB read back wrong and were written again.", kRightAfterRepair}, 0},
       {"never heals", false, 0, Lies(6, 2, false, 0), false,
        {"Verification failed: 2 MB differ or could not be read, first at block 5."}, 5},
       {"stores other bytes, never heals", false, 1, Lies(20, 1, true, 0), false,
@@ -220,6 +224,71 @@ TEST_F(VerifyTest, ALyingDiskIsFoundRepairedOnTheSecondWriteOrTheRunFailsWithIts
     EXPECT_EQ(found.PassIndex, WipeMethods[c.method].passCount - 1);
     EXPECT_EQ(found.MethodId, c.method);
   }
+}
+
+// The second writes of the blocks that read back wrong, and the record put back for a resume,
+// are flushed like every other write of the run; a failed flush there fails the run, which
+// says why.
+TEST_F(VerifyTest, TheRepairAndTheRecordPutBackAreFlushedAndAFailedFlushFailsTheRun) {
+  struct Case {
+    const char* name;
+    sim::Disk lies;
+    int failingFlush;  // counted from the start of the verification; 0: none fails
+    bool succeeds;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"healed, flushed", Lies(6, 2, false, 1), 0, true, ""},
+      {"healed, but the repair's flush fails", Lies(6, 2, false, 1), 1, false,
+       "the drive's write cache could not be flushed after the second write of blocks that read back wrong"},
+      {"never heals, the record's flush fails", Lies(6, 2, false, 0), 3, false,
+       "verification found blocks that still differ after a second write; the breakpoint record for a resume may "
+       "not be on the media"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetWindows();
+    ui::SetOptionChecked(ui::Option::VerifyAfterWipe, true);
+    Prepare(c.lies);
+    SelectDrive("E:\\");
+    ui::SetFormatBox(false, true);
+    auto verifying = std::make_shared<bool>(false);
+    DuringVerification([verifying](long) { *verifying = true; });
+    auto flushes = std::make_shared<int>(0);
+    const int failing = c.failingFlush;
+    sim::SetFaultHook([verifying, flushes, failing](const sim::Call& call) {
+      return *verifying && call.op == sim::Op::Flush && ++*flushes == failing;
+    });
+    RunFacts facts;
+    EXPECT_EQ(DriveWipeRun("E:", false, 0, &facts), c.succeeds);
+    sim::ClearFaults();
+    headless::SetPumpHook(nullptr);
+    EXPECT_EQ(LinesEqualTo("Drive E: wiped successfully."), c.succeeds ? 1 : 0);
+    if (c.succeeds) continue;
+    EXPECT_EQ(LinesEqualTo("Failed to flush the drive's write cache."), 1);
+    EXPECT_EQ(facts.failureReason, c.reason);
+    EXPECT_EQ(Log().back(), "Wipe aborted!");
+  }
+  // The record put back after a failed verification: flushed before and after its write.
+  ResetWindows();
+  ui::SetOptionChecked(ui::Option::VerifyAfterWipe, true);
+  Prepare(Lies(6, 2, false, 0));
+  ASSERT_FALSE(Run(false, 0));
+  const std::vector<sim::Call>& calls = sim::Calls();
+  long recordAt = -1;
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i].op == sim::Op::Write && calls[i].path == kE && calls[i].offset == 0 && calls[i].bytes == kRecordUnit) {
+      recordAt = static_cast<long>(i);
+    }
+  }
+  ASSERT_GE(recordAt, 0);
+  EXPECT_GT(IndexOf(sim::Op::Flush, kE, recordAt), recordAt) << "not flushed after";
+  long before = -1;
+  for (long i = recordAt - 1; i >= 0 && before < 0; --i) {
+    if (calls[i].path == kE && (calls[i].op == sim::Op::Flush || calls[i].bytes == kBlockSize)) before = i;
+  }
+  ASSERT_GE(before, 0);
+  EXPECT_EQ(calls[before].op, sim::Op::Flush) << "the repaired blocks were not flushed before the record";
 }
 
 TEST_F(VerifyTest, AResumedRandomPassCountsWhatItDidNotWriteAsNotVerifiable) {

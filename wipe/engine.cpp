@@ -315,9 +315,8 @@ std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes
 }
 
 bool RemoveBreakpointDurably(const platform::Device& device, bool* removed) {
-  if (!FlushToMedia(device)) return false;
-  RemoveBreakpoint(device, removed);
-  return FlushToMedia(device);
+  // A record left behind lists the device as resumable: the run cannot call it wiped.
+  return FlushToMedia(device) && RemoveBreakpoint(device, removed) && FlushToMedia(device);
 }
 
 void LogWipeAborted() {

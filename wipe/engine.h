@@ -83,8 +83,9 @@ void NameWrittenLength(std::uint64_t length, std::uint64_t capacity, char (*capa
 // "Drive E: wiped, but 3 MB could not be overwritten." (MB rounded up).
 std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes);
 // The end of a successful run: what it wrote is on the media before the record goes, and the
-// removal is on the media before the run reports success. False (logged) when a flush failed:
-// the run then ends as failed. *removed (optional): a record was there and was replaced.
+// removal is on the media before the run reports success. False (logged) when a flush failed
+// or the record could not be read or replaced: the run then ends as failed. *removed
+// (optional): a record was there and was replaced.
 bool RemoveBreakpointDurably(const platform::Device& device, bool* removed = nullptr);
 void LogWipeAborted();  // "Please check drive connections.", "Wipe aborted!"
 void RefreshBothLists();

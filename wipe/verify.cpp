@@ -150,11 +150,14 @@ ReadEnd ReadBack(Reader* reader, std::uint32_t firstBlock) {
 }
 
 // Every failed block is written once more, and read again once all of them are on the media.
-std::vector<std::uint32_t> Repair(Reader* reader) {
+// When the flush fails, a read-back could come from the cache: every such block still fails.
+std::vector<std::uint32_t> Repair(Reader* reader, bool* flushed) {
+  *flushed = true;
   if (reader->failed.empty()) return {};
   BlockWriter writer(*reader->target.device);
   for (std::uint32_t block : reader->failed) reader->Rewrite(&writer, block);
-  writer.Flush();
+  *flushed = writer.Flush();
+  if (!*flushed) return reader->failed;
   std::vector<std::uint32_t> still;
   for (std::uint32_t block : reader->failed) {
     if (!reader->Matches(block, true)) still.push_back(block);
@@ -182,20 +185,27 @@ void LogVerification(const Verification& result) {
                " MB read back wrong and were written again.");
   }
   if (result.unverifiableBytes == 0) {
-    LogMessage("Verification: every byte read back as written.");
+    LogMessage(result.repairedBytes == 0
+                   ? "Verification: every byte read back as written."
+                   : "Verification: read back again after that second write, every byte was as written.");
   } else {
     LogMessage("Verification: " + MegabytesText(result.unverifiableBytes) +
                " MB could not be verified (written before the interruption).");
   }
 }
 
-// The record points a resumed run at the first block that failed, in the last pass.
-void KeepRecordForResume(const WipeMethod& method, const WipeTarget& target, const LastPassContent& content,
+// The record points a resumed run at the first block that failed, in the last pass; like every
+// record, it goes on the media after what it vouches for and before the run ends. False when a
+// flush failed.
+bool KeepRecordForResume(const WipeMethod& method, const WipeTarget& target, const LastPassContent& content,
                          std::uint32_t firstFailedBlock) {
-  if (!ui::OptionChecked(ui::Option::WipeResumable)) return;
-  SaveBreakpoint(*target.device, firstFailedBlock, target.blockCount, target.tailBytes,
-                 static_cast<std::uint8_t>(content.pass), static_cast<std::uint8_t>(method.id),
-                 *target.capacityText, content.byte);
+  if (!ui::OptionChecked(ui::Option::WipeResumable)) return true;
+  const platform::Device& device = *target.device;
+  return FlushToMedia(device) &&
+         SaveBreakpoint(device, firstFailedBlock, target.blockCount, target.tailBytes,
+                        static_cast<std::uint8_t>(content.pass), static_cast<std::uint8_t>(method.id),
+                        *target.capacityText, content.byte) &&
+         FlushToMedia(device);
 }
 
 }  // namespace
@@ -225,7 +235,9 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
     return result;
   }
   const std::vector<std::uint32_t> firstFailures = reader.failed;
-  const std::vector<std::uint32_t> still = Repair(&reader);
+  bool flushed = true;
+  const std::vector<std::uint32_t> still = Repair(&reader, &flushed);
+  result.repairNotFlushed = !flushed;
   const std::uint64_t readRange =
       static_cast<std::uint64_t>(target.blockCount - firstBlock) * kBlockSize +
       (target.tailBytes < kBlockSize ? target.tailBytes : 0);
@@ -235,7 +247,7 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
   result.outcome = still.empty() ? VerifyOutcome::Verified : VerifyOutcome::Failed;
   if (!still.empty()) {
     result.firstFailedBlock = still.front();
-    KeepRecordForResume(method, target, content, result.firstFailedBlock);
+    result.recordNotKept = !KeepRecordForResume(method, target, content, result.firstFailedBlock);
   }
   LogVerification(result);
   return result;
@@ -257,7 +269,11 @@ void NoteVerification(const Verification& result, const LastPassContent& content
       facts->verification.result = "failed: " + MegabytesText(result.failedBytes) +
                                    " MB differ or could not be read, first at block " +
                                    std::to_string(result.firstFailedBlock);
-      NoteRunFailed("verification found blocks that still differ after a second write", facts);
+      NoteRunFailed(result.repairNotFlushed
+                        ? "the drive's write cache could not be flushed after the second write of blocks that read back wrong"
+                        : "verification found blocks that still differ after a second write",
+                    facts);
+      if (result.recordNotKept) facts->failureReason += "; the breakpoint record for a resume may not be on the media";
       return;
     case VerifyOutcome::Verified:
       break;
