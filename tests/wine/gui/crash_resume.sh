@@ -121,10 +121,7 @@ drive check TForm1 112 "$stick" 1
 # machine, which would let the drawn block pass unseen.
 # A later block of the pass is as good, when the watch gets its turn late.
 amounts=$(seq -s '|' "$crash_block" $((blocks - 2)) | sed 's/|/ MB\/|/g; s/$/ MB\//')
-wine "$gui_bin/guidriver.exe" waittext TForm3 120000 0 "$caption_prefix $((crash_pass + 1)) of 3" \
-  404 "$amounts" </dev/null >/dev/null &
-watch_pid=$!
-gui_pids+=("$watch_pid")
+watch_for TForm3 120000 0 "$caption_prefix $((crash_pass + 1)) of 3" 404 "$amounts"
 press TForm1 132
 yes_to "Confirm 1 of 2"
 yes_to "Confirm 2 of 2"

@@ -806,11 +806,13 @@ bool BeginsWithOneOf(const std::wstring& text, const std::string& pattern) {
 // looks every few milliseconds and reads without messages, so a test can act within a block or
 // two of a run and never pairs two texts that were not on screen together; a range of texts
 // still matches when a busy machine lets a look come late.
+// Prints "watching" after its first look when that look did not match.
 int WaitText(const Args& args) {
   NeedArgs(args, 4, "waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]");
   if (args.size() % 2 != 0) Fail("waittext: every id needs a text");
   const DWORD timeout = static_cast<DWORD>(Number(args[1].c_str()));
   const DWORD start = GetTickCount();
+  bool told = false;
   for (;;) {
     std::vector<HWND> found = TopLevel(args[0]);
     bool all = !found.empty();
@@ -820,6 +822,13 @@ int WaitText(const Args& args) {
       all = source && BeginsWithOneOf(StoredTextOf(source), args[i + 1]);
     }
     if (all) return 0;
+    // A test that starts a run only after this line cannot lose a short moment to the seconds
+    // a Wine process takes to start on a busy machine.
+    if (!told) {
+      Print("watching");
+      std::fflush(stdout);
+      told = true;
+    }
     if (GetTickCount() - start > timeout) Fail("timed out waiting for the texts in " + args[0]);
     Sleep(2);
   }

@@ -73,6 +73,23 @@ start_sim() {
     fail "dunmere-sim.exe did not show its main window"
 }
 
+# watch_for <waittext arguments...>: guidriver's waittext in the background, its process id in
+# watch_pid; returns once it has taken its first look, so an action after it cannot run ahead of
+# the watch while the watching Wine process is still starting.
+watch_for() {
+  local said="$gui_root/watch.$$" i
+  rm -f "$said"
+  wine "$gui_bin/guidriver.exe" waittext "$@" </dev/null >"$said" &
+  watch_pid=$!
+  gui_pids+=("$watch_pid")
+  for i in $(seq 1 1200); do
+    grep -q '^watching$' "$said" 2>/dev/null && return 0
+    kill -0 "$watch_pid" 2>/dev/null || return 0   # already seen, or failed: wait tells which
+    sleep 0.1
+  done
+  fail "the watch for $1 did not start"
+}
+
 # start_second: a further copy in the background, its process id in second_pid.
 start_second() {
   wine "$gui_bin/dunmere-sim.exe" </dev/null &
