@@ -1,10 +1,13 @@
 #pragma once
-// The "Wipe it now" command and the start-up checks.
+// The "Wipe it now" and "Resume" commands and the start-up checks.
 
 #include <cstdint>
 #include <string>
 
 void WipeCommand();
+// Continues an interrupted wipe of the checked volume or disk from the record the interrupted
+// run left at the start of the device.
+void ResumeCommand();
 bool IsNtPlatform();
 void StartupChecks();
 

@@ -21,7 +21,7 @@ void LogWindowPlace(AnchorPoint anchor, int* left, int* top) {
   if (*top < 0) *top = 0;
 }
 
-void LogMessage(const std::string& text) {
+std::string LogMessage(const std::string& text) {
   // A visible log window stays where the user left it; a hidden one reopens by the anchor.
   if (!ui::LogVisible()) {
     int left = 0;
@@ -32,6 +32,7 @@ void LogMessage(const std::string& text) {
   const std::string line = ComposeLogLine(platform::LocalTimeNow(), text);
   ui::AppendLogLine(line);
   if (RunLogOpen) RunLogLines.push_back(line);
+  return line;
 }
 
 void BeginRunLog() {

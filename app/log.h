@@ -17,7 +17,8 @@ extern AnchorPoint LogAnchor;  // set by FormActivate; (0, 0) until the main win
 std::string ComposeLogLine(const platform::LocalTime& time, const std::string& text);
 // Where a hidden log window opens for this anchor: 525 left of it and 195 above, clamped at 0.
 void LogWindowPlace(AnchorPoint anchor, int* left, int* top);
-void LogMessage(const std::string& text);
+// Shows the line in the log window and returns it as shown.
+std::string LogMessage(const std::string& text);
 
 // The lines logged from BeginRunLog on, time stamps included, until EndRunLog hands them over:
 // the erasure report's copy of what a run said.

@@ -1,5 +1,6 @@
 // The main window's state and the small handlers behind its controls.
 #include "app/main_window.h"
+#include "app/target_lists.h"
 
 #include "app/commands.h"
 #include "app/handlers.h"
@@ -8,13 +9,11 @@
 #include "devices/tables.h"
 #include "platform/platform.h"
 #include "report/erasure_report.h"
-#include "resume/resume_command.h"
 
 bool CancelRequested = false;
 unsigned char LastDriveChecks[kListRowsRemembered] = {};
 unsigned char LastDiskChecks[kListRowsRemembered] = {};
 
-const char* const kVersionText = "1.0.0";
 const char* const kWebSiteAddress = "https://dunmere.example.org/";
 const char* const kSupportMailAddress = "mailto:support@dunmere.example.org";
 const char* const kHelpMethodText =

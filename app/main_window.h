@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "report/tool_version.h"
 #include "ui/ui.h"
 
 inline constexpr int kListRowsRemembered = 255;
@@ -16,7 +17,6 @@ void ApplySelectionRule(ui::List list);
 // After a list was rebuilt: no row checked, selection -1, remembered states cleared.
 void ResetAfterRefill(ui::List list);
 
-extern const char* const kVersionText;    // "1.0.0"
 extern const char* const kWebSiteAddress;
 extern const char* const kSupportMailAddress;  // "mailto:..."
 extern const char* const kHelpMethodText;      // UTF-8; its apostrophe is U+2019

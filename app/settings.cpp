@@ -25,14 +25,6 @@ bool SwitchOff(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 
 }  // namespace
 
-std::string FileNextToExecutable(const std::string& fileName) {
-  const std::string executable = platform::ExecutablePath();
-  const std::size_t lastBackslash = executable.rfind('\\');
-  // Without any folder in the path the name alone is used, relative to the current folder.
-  if (lastBackslash == std::string::npos) return fileName;
-  return executable.substr(0, lastBackslash) + "\\" + fileName;
-}
-
 bool LoadSettings() {
   std::vector<std::uint8_t> bytes;
   if (!platform::ReadFileBytes(FileNextToExecutable(kSettingsFileName), kSettingsFileSize, &bytes)) {

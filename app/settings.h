@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 bool LoadSettings();
 bool SaveSettings();
-std::string FileNextToExecutable(const std::string& fileName);  // folder of the exe + "\" + name
+using platform::FileNextToExecutable;
 
 inline constexpr int CueWarning = 0;  // "warning.wav"
 inline constexpr int CueDing = 1;     // "ding.wav"

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/commands.h"
+#include "app/target_lists.h"
 #include "app/handlers.h"
 #include "app/main_window.h"
 #include "app/settings.h"

@@ -1,6 +1,7 @@
 // The refusals "Wipe it now" and "Resume" share: the running system's volume and disk, and a
 // removable disk, which is wiped by its volume instead.
 #include "app/commands.h"
+#include "app/target_lists.h"
 #include "app/log.h"
 #include "app/settings.h"
 #include "devices/inventory.h"

@@ -7,6 +7,7 @@
 #include "app/log.h"
 #include "app/main_window.h"
 #include "app/system_awake.h"
+#include "app/window_runs.h"
 #include "cli/arguments.h"
 #include "cli/console.h"
 #include "cli/output.h"
@@ -104,7 +105,7 @@ bool ReportFolderUsable(const std::string& folder) {
 }
 
 ReportTarget ReportTargetOf(const ResolvedTarget& target) {
-  return target.isDisk ? DiskReportTarget(DiskTable[target.row]) : DriveReportTarget(DriveTable[target.row]);
+  return WithIdentity(target.isDisk ? DiskTarget(DiskTable[target.row]) : DriveTarget(DriveTable[target.row]));
 }
 
 // The refusals the windows make, with their texts, before anything is written.
@@ -120,7 +121,7 @@ bool Refused(const ResolvedTarget& target, bool resume) {
   }
   if (resume) {
     BreakpointValues found;
-    if (!FindBreakpoint(BreakpointTarget{target.isDisk, target.rootPath, target.diskNumber}, &found)) {
+    if (!FindBreakpoint(target.isDisk ? DiskDevicePath(target.diskNumber) : VolumeDevicePath(VolumeName(target.rootPath)), &found)) {
       LogMessage("Break point not found, can not resume.");
       return true;
     }
@@ -152,7 +153,7 @@ bool Confirmed(const std::vector<ResolvedTarget>& targets, bool resume) {
   return answer == word;
 }
 
-SummaryEntry EntryWithoutReport(const ReportTarget& target, int methodId, const RunFacts& facts) {
+SummaryEntry EntryWithoutReport(const ReportTarget& target, int methodId, const RunResult& facts) {
   SummaryEntry entry;
   DescribeSystem(&entry.report);
   entry.report.target = target;
@@ -180,7 +181,7 @@ bool SelectRow(ResolvedTarget* target) {
 
 // One target from start to result line; the record stays when it fails or is cancelled.
 SummaryEntry RunOne(ResolvedTarget target, bool resume) {
-  RunFacts facts;
+  RunResult facts;
   facts.started = platform::LocalTimeNow();
   facts.ended = facts.started;
   if (!SelectRow(&target)) {
@@ -195,7 +196,7 @@ SummaryEntry RunOne(ResolvedTarget target, bool resume) {
   int methodId = call->arguments.method;
   if (resume) {
     BreakpointValues found;
-    if (!FindBreakpoint(BreakpointTarget{target.isDisk, target.rootPath, target.diskNumber}, &found)) {
+    if (!FindBreakpoint(target.isDisk ? DiskDevicePath(target.diskNumber) : VolumeDevicePath(VolumeName(target.rootPath)), &found)) {
       facts.failureReason = "the breakpoint record is gone";
       return EntryWithoutReport(reportTarget, methodId, facts);
     }
@@ -215,12 +216,7 @@ SummaryEntry RunOne(ResolvedTarget target, bool resume) {
   if (call->style == Style::Json) Out(StartEvent(target.name, methodId, resume) + "\n");
   AnnounceSolidState(reportTarget);
   CancelRequested = false;
-  RunWithReport(reportTarget, methodId, [&](RunFacts* runFacts) {
-    const bool succeeded = target.isDisk ? DiskWipeRun(target.diskNumber, resume, methodId, runFacts)
-                                         : DriveWipeRun(target.volumeName, resume, methodId, runFacts);
-    facts = *runFacts;
-    return succeeded;
-  });
+  RunInWindows(reportTarget, resume, methodId, &facts);
   if (call->pass > 0 && call->style == Style::Json && facts.outcome == RunOutcome::Succeeded) {
     Out(PassEndEvent(target.name, call->pass, call->passes) + "\n");
   }
@@ -363,7 +359,7 @@ int WipeOrResume(const Arguments& arguments, const Console& console) {
     for (const ResolvedTarget& target : targets) {
       names.push_back(target.name);
       if (CancelSignalled()) {
-        RunFacts notStarted;
+        RunResult notStarted;
         notStarted.outcome = RunOutcome::Cancelled;
         notStarted.started = notStarted.ended = platform::LocalTimeNow();
         entries.push_back(EntryWithoutReport(ReportTargetOf(target), arguments.method, notStarted));

@@ -129,7 +129,7 @@ std::string ResultEvent(const std::string& target, const SummaryEntry& entry) {
 }
 
 std::string ResultLine(const std::string& target, const SummaryEntry& entry) {
-  const RunFacts& run = entry.report.run;
+  const RunResult& run = entry.report.run;
   // "E: completed", "disk1: completed"
   std::string line = target + (!target.empty() && target.back() == ':' ? " " : ": ") + OutcomeWord(run.outcome);
   if (run.outcome == RunOutcome::Failed && !run.failureReason.empty()) line += " (" + run.failureReason + ")";

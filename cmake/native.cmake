@@ -19,3 +19,7 @@ if(BENCH_SOURCES)
     $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_sim> $<TARGET_OBJECTS:ui_headless>)
   target_include_directories(dunmere_bench SYSTEM PRIVATE ${DUNMERE_JSON_INCLUDE})
 endif()
+
+add_test(NAME core_includes_no_front_end
+  COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/tests/layering/core_includes.cmake)
+set_tests_properties(core_includes_no_front_end PROPERTIES LABELS native)

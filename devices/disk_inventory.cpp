@@ -1,11 +1,9 @@
 // The physical disks of the "Wipe disk" page: DiskTable and the disk list.
-#include "app/main_window.h"
 #include "devices/disk_identity.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
 #include "resume/breakpoint.h"
-#include "ui/ui.h"
 
 namespace {
 
@@ -56,8 +54,7 @@ std::string VolumesOnDisk(std::int32_t diskNumber) {
 void FillLogicalDrives(DiskRecord& record) {
   std::string text = VolumesOnDisk(record.DiskNumber);
   // A disk without lettered volumes may be the target of an interrupted disk wipe.
-  BreakpointValues found;
-  if (text.empty() && FindBreakpoint(BreakpointTarget{true, "", record.DiskNumber}, &found)) {
+  if (text.empty() && DeviceHoldsRecord(DiskDevicePath(record.DiskNumber))) {
     text = "Incomplete wipe, resumable.";
   }
   SetField(record.LogicalDrives, text);
@@ -80,18 +77,6 @@ void RefreshDiskTable() {
   }
   for (int i = 0; i < DiskCount; ++i) SetField(DiskTable[i].CapacityText, FormatSizeText(DiskTable[i].Capacity));
   for (int i = 0; i < DiskCount; ++i) FillLogicalDrives(DiskTable[i]);
-}
-
-void RefreshDiskList() {
-  RefreshDiskTable();
-  ui::ClearRows(ui::List::Disk);
-  for (int i = 0; i < DiskCount; ++i) {
-    const DiskRecord& record = DiskTable[i];
-    ui::AddRow(ui::List::Disk, FieldText(record.Name),
-               {FieldText(record.CapacityText), FieldText(record.LogicalDrives),
-                ModelAndSerialText(DiskIdentities[i])});
-  }
-  ResetAfterRefill(ui::List::Disk);
 }
 
 // IOCTL_DISK_GET_DRIVE_GEOMETRY on "\\.\physicaldriveN"; false when it cannot be opened or

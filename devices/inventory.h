@@ -1,19 +1,21 @@
 #pragma once
-// Volume and disk inventory: the tables and the two lists.
+// Volume and disk inventory: the tables behind the two lists (app/target_lists.h shows them).
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
 void RefreshDriveTable();
-void RefreshDriveList();
+// The volumes ("E:") that the drive table would list on the disk, asked of the platform
+// without touching the table, in letter order.
+std::vector<std::string> LetteredVolumesOfDisk(std::int32_t diskNumber);
 std::int32_t LocateVolume(const std::string& rootPath, std::uint64_t* capacity, char (&capacityText)[50]);
 bool GetVolumeSize(const std::string& rootPath, std::uint64_t* totalBytes, char (&sizeText)[50]);
 std::string FormatSizeText(std::uint64_t bytes);
 
 void RefreshDiskTable();
-void RefreshDiskList();
 bool GetDiskGeometry(std::uint8_t diskNumber, platform::DiskGeometry* geometry);
 bool GetDiskGeometryEx(std::uint8_t diskNumber, platform::DiskGeometry* geometry, std::uint64_t* diskSize);
 bool IsRemovableDisk(std::int32_t diskNumber);

@@ -1,7 +1,6 @@
 // Raw sector reads from a physical disk, used only to tell whether the disk is there.
 #include <limits>
 
-#include "app/commands.h"
 #include "devices/inventory.h"
 
 namespace {
@@ -37,6 +36,6 @@ std::uint8_t ReadThroughLibrary(std::uint8_t diskNumber, std::uint32_t firstSect
 
 std::uint8_t SectorReader(std::uint8_t diskNumber, std::uint32_t firstSector, std::uint32_t sectorCount,
                           void* buffer) {
-  if (IsNtPlatform()) return ReadThroughDevice(diskNumber, firstSector, sectorCount, buffer);
+  if (platform::PlatformId() == platform::kPlatformNt) return ReadThroughDevice(diskNumber, firstSector, sectorCount, buffer);
   return ReadThroughLibrary(diskNumber, firstSector, buffer);
 }

@@ -1,10 +1,8 @@
 // The volumes of the "Wipe drive" page: DriveTable and the drive list.
-#include "app/main_window.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
 #include "resume/breakpoint.h"
-#include "ui/ui.h"
 
 namespace {
 
@@ -31,8 +29,19 @@ void FillDriveRecord(DriveRecord& record, const std::string& rootPath) {
   }
   // No file system to read (wiped, never formatted, or no medium): an interrupted wipe may
   // have left its record at the start of the volume. Only the answer is used here.
-  BreakpointValues found;
-  if (FindBreakpoint(BreakpointTarget{false, rootPath, 0}, &found)) SetField(record.Label, kResumableText);
+  if (DeviceHoldsRecord(VolumeDevicePath(VolumeName(rootPath)))) SetField(record.Label, kResumableText);
+}
+
+
+// C:\ to Z:\, the letters the drive list offers.
+std::vector<std::string> WipeableRootPaths() {
+  std::vector<std::string> rootPaths;
+  std::string rootPath = "B:\\";
+  for (int step = 0; step < 24; ++step) {
+    ++rootPath[0];
+    if (IsWipeableType(platform::DriveType(rootPath))) rootPaths.push_back(rootPath);
+  }
+  return rootPaths;
 }
 
 }  // namespace
@@ -48,15 +57,14 @@ void RefreshDriveTable() {
   }
 }
 
-void RefreshDriveList() {
-  RefreshDriveTable();
-  ui::ClearRows(ui::List::Drive);
-  for (int i = 0; i < DriveCount; ++i) {
-    const DriveRecord& record = DriveTable[i];
-    ui::AddRow(ui::List::Drive, FieldText(record.RootPath),
-               {FieldText(record.FileSystem), FieldText(record.CapacityText), FieldText(record.Label)});
+std::vector<std::string> LetteredVolumesOfDisk(std::int32_t diskNumber) {
+  std::vector<std::string> volumes;
+  for (const std::string& rootPath : WipeableRootPaths()) {
+    std::uint64_t capacity = 0;
+    char capacityText[50] = {};
+    if (LocateVolume(rootPath, &capacity, capacityText) == diskNumber) volumes.push_back(VolumeName(rootPath));
   }
-  ResetAfterRefill(ui::List::Drive);
+  return volumes;
 }
 
 // Opens "\\.\X:" for reading to ask which disk holds the volume's first extent. Returns

@@ -1,15 +1,6 @@
 #include "devices/volume_locking.h"
 
-#include "app/log.h"
-#include "app/settings.h"
 #include "devices/inventory.h"
-#include "devices/tables.h"
-#include "devices/text_field.h"
-
-platform::Device LockedVolumeHandle;
-platform::Device LockedDiskVolumes[kLockedVolumesSize];
-std::int32_t LockedDiskVolumeCount = 0;
-bool LockedVolumeWritesInFlight = false;
 
 namespace {
 
@@ -20,9 +11,9 @@ bool Secure(const platform::Device& volume) {
   return platform::ControlLockVolume(volume) || platform::ControlDismountVolume(volume);
 }
 
-void TellNotSecured() {
-  PlayCue(CueDing);
-  LogMessage("Unable to dismount the drive!");
+void TellNotSecured(RunContext& context) {
+  context.Refused();
+  context.Log("Unable to dismount the drive!");
 }
 
 // Unlocking a volume that was dismounted rather than locked fails; that is of no interest.
@@ -33,56 +24,43 @@ void Release(platform::Device* volume) {
 
 }  // namespace
 
-platform::Device OpenRunDevice(const std::string& path, const std::string& subject, bool* writesInFlight) {
+platform::Device OpenRunDevice(RunContext& context, const std::string& path, const std::string& subject,
+                               bool* writesInFlight) {
   platform::Device device = platform::OpenDevice(path, platform::Access::ReadWriteUnbuffered);
   *writesInFlight = device.valid();
   if (device) return device;
   device = platform::OpenDevice(path, platform::Access::ReadWrite);
-  if (device) LogMessage(subject + " will not take unbuffered writes; it is written through the system's cache, one block at a time.");
+  if (device) context.Log(subject + " will not take unbuffered writes; it is written through the system's cache, one block at a time.");
   return device;
 }
 
-// Opens "\\.\E:" for reading and writing and keeps the handle in LockedVolumeHandle for the
-// run. False, with "Unable to dismount the drive!" and nothing left open, when the volume can
-// neither be opened, locked nor dismounted.
-bool LockVolume(const std::string& volumeName) {
-  LockedVolumeHandle = OpenRunDevice(VolumeDevicePath(volumeName), "Drive " + volumeName, &LockedVolumeWritesInFlight);
-  if (Secure(LockedVolumeHandle)) return true;
-  TellNotSecured();
-  UnlockVolume();
+bool LockVolume(RunContext& context, const std::string& volumeName, platform::Device* volume,
+                bool* writesInFlight) {
+  *volume = OpenRunDevice(context, VolumeDevicePath(volumeName), "Drive " + volumeName, writesInFlight);
+  if (Secure(*volume)) return true;
+  TellNotSecured(context);
+  UnlockVolume(volume);
   return false;
 }
 
-void UnlockVolume() { Release(&LockedVolumeHandle); }
+void UnlockVolume(platform::Device* volume) { Release(volume); }
 
-// Secures every volume of DriveTable on the disk, in table order. At the first one that will
-// not be secured it tells the user, releases every handle taken so far and tries no further.
-bool LockDiskVolumes(std::int32_t diskNumber) {
-  // Handles left by a run that never released them would otherwise stay open unseen.
-  for (platform::Device& stale : LockedDiskVolumes) stale.reset();
-  LockedDiskVolumeCount = 0;
-  const std::int32_t rows = DriveCount < kDriveTableSize ? DriveCount : kDriveTableSize;
-  for (std::int32_t row = 0; row < rows && LockedDiskVolumeCount < kLockedVolumesSize; ++row) {
-    const DriveRecord& record = DriveTable[row];
-    if (record.DiskNumber != diskNumber) continue;
-    platform::Device& volume = LockedDiskVolumes[LockedDiskVolumeCount];
-    const std::string path = VolumeDevicePath(VolumeName(FieldText(record.RootPath)));
-    volume = platform::OpenDevice(path, platform::Access::ReadWrite);
-    const bool secured = Secure(volume);
-    ++LockedDiskVolumeCount;
-    if (!secured) {
-      TellNotSecured();
-      UnlockDiskVolumes();
-      return false;
-    }
+bool LockDiskVolumes(RunContext& context, const std::vector<std::string>& volumeNames,
+                     std::vector<platform::Device>* held) {
+  UnlockDiskVolumes(held);
+  for (const std::string& volumeName : volumeNames) {
+    held->push_back(platform::OpenDevice(VolumeDevicePath(volumeName), platform::Access::ReadWrite));
+    if (Secure(held->back())) continue;
+    TellNotSecured(context);
+    UnlockDiskVolumes(held);
+    return false;
   }
   return true;
 }
 
-bool UnlockDiskVolumes() {
-  for (std::int32_t i = 0; i < LockedDiskVolumeCount; ++i) Release(&LockedDiskVolumes[i]);
-  LockedDiskVolumeCount = 0;
-  return true;
+void UnlockDiskVolumes(std::vector<platform::Device>* held) {
+  for (platform::Device& volume : *held) Release(&volume);
+  held->clear();
 }
 
 // Makes the platform re-read the (now overwritten) partition layout of the disk.

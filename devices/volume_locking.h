@@ -1,27 +1,30 @@
 #pragma once
-// Exclusive hold of one volume for a drive run, or of every listed volume of a disk for a
-// disk run, for the length of the run.
+// Exclusive hold of one volume for a drive run, or of every lettered volume of a disk for a
+// disk run, for the length of the run. The handles belong to the run that took them.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
-
-inline constexpr int kLockedVolumesSize = 30;
-
-extern platform::Device LockedVolumeHandle;
-extern platform::Device LockedDiskVolumes[kLockedVolumesSize];
-extern std::int32_t LockedDiskVolumeCount;
-// LockedVolumeHandle was opened unbuffered: the run may keep several writes in flight on it.
-extern bool LockedVolumeWritesInFlight;
+#include "wipe/run_context.h"
 
 // The handle a run writes through: unbuffered and overlapped, so its blocks go past the
 // system's cache, several at once; where the device refuses that open, the plain one, with a
 // line in the log naming the subject ("Drive E:", "Disk 1"). *writesInFlight says which.
-platform::Device OpenRunDevice(const std::string& path, const std::string& subject, bool* writesInFlight);
+platform::Device OpenRunDevice(RunContext& context, const std::string& path, const std::string& subject,
+                               bool* writesInFlight);
 
-bool LockVolume(const std::string& volumeName);
-void UnlockVolume();
-bool LockDiskVolumes(std::int32_t diskNumber);
-bool UnlockDiskVolumes();
+// Opens "\\.\E:" for reading and writing and secures it (locked, or else dismounted) into
+// *volume. False, with "Unable to dismount the drive!" and nothing left open, when the volume
+// can neither be opened, locked nor dismounted.
+bool LockVolume(RunContext& context, const std::string& volumeName, platform::Device* volume,
+                bool* writesInFlight);
+void UnlockVolume(platform::Device* volume);
+
+// Secures every named volume ("E:") in order into *held. At the first one that will not be
+// secured it tells the user, releases every handle taken so far and tries no further.
+bool LockDiskVolumes(RunContext& context, const std::vector<std::string>& volumeNames,
+                     std::vector<platform::Device>* held);
+void UnlockDiskVolumes(std::vector<platform::Device>* held);
 bool RefreshDiskProperties(std::int32_t diskNumber);

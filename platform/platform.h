@@ -243,6 +243,8 @@ bool CreateInstanceMutex(const std::string& name, bool* alreadyExists);
 
 // Full path of the running executable, with backslashes ("Z:\...\dunmere.exe").
 std::string ExecutablePath();
+// The folder of the executable + "\" + name; the name alone when the path names no folder.
+std::string FileNextToExecutable(const std::string& fileName);
 // Small files next to the executable (setting.bin, format.bat), by full path.
 bool ReadFileBytes(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>* bytes);
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);

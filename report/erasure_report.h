@@ -10,22 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/log.h"
-#include "devices/tables.h"
+#include "devices/target.h"
 #include "platform/platform.h"
-#include "wipe/runs.h"
+#include "wipe/run_context.h"
+#include "wipe/run_result.h"
 
-// Unknown values are empty texts (or DeviceAnswer::Unknown).
-struct ReportTarget {
-  bool isDisk = false;
-  std::string volumeName;      // "E:" for a volume
-  std::int32_t diskNumber = kUnknownDisk;  // the disk, or the disk holding the volume
-  platform::DeviceIdentity identity;       // of that disk
-  std::uint64_t sizeBytes = 0;
-  std::string sizeText;        // as the list shows it
-  std::string fileSystem;      // a volume's former file system and label
-  std::string label;
-};
+// The report names its target as the commands saw it before the run.
+using ReportTarget = Target;
 
 struct ErasureReport {
   std::string toolVersion;
@@ -36,15 +27,11 @@ struct ErasureReport {
   std::vector<std::pair<std::string, std::string>> userFields;
   ReportTarget target;
   int methodId = 0;
-  RunFacts run;
+  RunResult run;
   std::string formattedWith;  // the volume's file system after the format; empty: none
   std::string solidStateNotice;
   std::vector<std::string> logLines;
 };
-
-// The target of a run as the tables describe it now, with the identity its disk gives.
-ReportTarget DriveReportTarget(const DriveRecord& record);
-ReportTarget DiskReportTarget(const DiskRecord& record);
 
 // "Disk 1 is a solid-state drive: ..." for a target on a solid-state disk, else empty.
 std::string SolidStateNotice(const ReportTarget& target);
@@ -67,25 +54,12 @@ void ChooseReportFields(const std::vector<std::pair<std::string, std::string>>& 
 // written), from the thread of its run; the console program gathers its summary with it.
 using ReportCollector = std::function<void(const ErasureReport& report, const std::string& fileName)>;
 void CollectReports(ReportCollector collector);
-// Writes the report page into ReportsFolder and logs "Report saved: <path>", or a line saying
-// why it could not be saved; then the same facts as JSON beside it. Nothing else of the run
-// depends on it.
-bool SaveErasureReport(const ErasureReport& report);
+// Writes the report page into the folder (made if missing) and logs "Report saved: <path>",
+// or a line saying why it could not be saved; then the same facts as JSON beside it. Nothing
+// else of the run depends on it.
+bool SaveErasureReport(RunContext& context, const ErasureReport& report, const std::string& folder);
 
-// Logs the solid-state notice for a target on a solid-state disk; before the first question.
-void AnnounceSolidState(const ReportTarget& target);
 // Completes the report of a run that started writing (the system, the notice, the file
-// system a format gave the volume) and saves it.
-void ReportRun(const ReportTarget& target, int methodId, const RunFacts& facts,
-               std::vector<std::string> logLines);
-
-// Runs run(RunFacts*) with its log lines kept, then reports it if it started writing.
-template <typename Run>
-bool RunWithReport(const ReportTarget& target, int methodId, Run run) {
-  RunFacts facts;
-  BeginRunLog();
-  const bool succeeded = run(&facts);
-  std::vector<std::string> lines = EndRunLog();
-  if (facts.startedWriting) ReportRun(target, methodId, facts, std::move(lines));
-  return succeeded;
-}
+// system a format gave the volume, the run's log lines) and saves it into the folder.
+void ReportRun(RunContext& context, const ReportTarget& target, int methodId, const RunResult& result,
+               const std::string& folder);

@@ -3,11 +3,9 @@
 #include <mutex>
 #include <vector>
 
-#include "app/log.h"
-#include "app/main_window.h"
-#include "app/settings.h"
 #include "report/erasure_report.h"
 #include "report/machine_readable.h"
+#include "report/tool_version.h"
 
 namespace {
 
@@ -52,13 +50,12 @@ std::string ReportsFolder() {
     const std::lock_guard<std::mutex> lock(folderMutex);
     if (!chosenFolder.empty()) return chosenFolder;
   }
-  return FileNextToExecutable("Reports");
+  return platform::FileNextToExecutable("Reports");
 }
 
-bool SaveErasureReport(const ErasureReport& report) {
-  const std::string folder = ReportsFolder();
+bool SaveErasureReport(RunContext& context, const ErasureReport& report, const std::string& folder) {
   if (!platform::CreateFolder(folder)) {
-    LogMessage("The erasure report could not be saved: the folder " + folder + " cannot be made.");
+    context.Log("The erasure report could not be saved: the folder " + folder + " cannot be made.");
     return false;
   }
   const std::string fileName = ReportFileName(report.run.started, report.target);
@@ -69,14 +66,14 @@ bool SaveErasureReport(const ErasureReport& report) {
     collect = collector;
   }
   if (!WriteText(path, ComposeReportHtml(report))) {
-    LogMessage("The erasure report could not be saved: " + path + " cannot be written.");
+    context.Log("The erasure report could not be saved: " + path + " cannot be written.");
     if (collect) collect(report, std::string());
     return false;
   }
-  LogMessage("Report saved: " + path);
+  context.Log("Report saved: " + path);
   const std::string jsonPath = folder + "\\" + ReportJsonFileName(fileName);
   const bool jsonSaved = WriteText(jsonPath, ComposeReportJson(report));
-  if (!jsonSaved) LogMessage("The erasure report could not be saved: " + jsonPath + " cannot be written.");
+  if (!jsonSaved) context.Log("The erasure report could not be saved: " + jsonPath + " cannot be written.");
   if (collect) collect(report, fileName);
   return jsonSaved;
 }

@@ -180,7 +180,7 @@ void AddMethod(const ErasureReport& report, Page* page) {
     for (int pass = 0; pass < method.passCount; ++pass) passes += "<li>" + HtmlEscaped(PatternText(method.passes[pass])) + "</li>";
     page->RowHtml("Passes", passes + "</ol>");
   }
-  const RunFacts& run = report.run;
+  const RunResult& run = report.run;
   page->Row("Resumed", run.resumed ? "yes, from pass " + std::to_string(run.firstPass + 1) + " at block " +
                                          std::to_string(run.startBlock)
                                    : "no");
@@ -188,7 +188,7 @@ void AddMethod(const ErasureReport& report, Page* page) {
 }
 
 void AddTime(const ErasureReport& report, Page* page) {
-  const RunFacts& run = report.run;
+  const RunResult& run = report.run;
   page->Heading("Time");
   page->Row("Started", DateText(run.started) + " " + TimeText(run.started, ":"));
   page->Row("Ended", DateText(run.ended) + " " + TimeText(run.ended, ":"));
@@ -201,7 +201,7 @@ void AddTime(const ErasureReport& report, Page* page) {
   }
 }
 
-std::string ResultText(const RunFacts& run) {
+std::string ResultText(const RunResult& run) {
   switch (run.outcome) {
     case RunOutcome::Succeeded:
       return "completed";
@@ -213,7 +213,7 @@ std::string ResultText(const RunFacts& run) {
   return "failed: " + OrUnknown(run.failureReason);
 }
 
-std::string UnwrittenText(const RunFacts& run) {
+std::string UnwrittenText(const RunResult& run) {
   if (run.unwrittenBytes == 0) return "none";
   std::string text = Grouped(run.unwrittenBytes) + " bytes";
   if (run.unwrittenBlocks.empty()) return text + " (at the end of a pass)";
@@ -235,7 +235,7 @@ std::string FormatText(const ErasureReport& report) {
 }
 
 void AddResult(const ErasureReport& report, Page* page) {
-  const RunFacts& run = report.run;
+  const RunResult& run = report.run;
   page->Heading("Result");
   page->Row("Result", ResultText(run));
   page->Row("Not overwritten", UnwrittenText(run));

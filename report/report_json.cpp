@@ -82,7 +82,7 @@ Json PassJson(const PassFacts& pass) {
 }
 
 Json ResultJson(const ErasureReport& report) {
-  const RunFacts& run = report.run;
+  const RunResult& run = report.run;
   Json json;
   json["outcome"] = OutcomeWord(run.outcome);
   json["reason"] = run.outcome == RunOutcome::Failed ? TextOrNull(run.failureReason) : Json(nullptr);
@@ -117,7 +117,7 @@ std::string OutcomeWord(RunOutcome outcome) {
 }
 
 std::string ComposeReportJson(const ErasureReport& report) {
-  const RunFacts& run = report.run;
+  const RunResult& run = report.run;
   Json json;
   json["tool"] = {{"name", "Dunmere"}, {"version", report.toolVersion}};
   json["computer"] = {{"name", TextOrNull(report.computerName)},

@@ -1,33 +1,5 @@
-// The target of a run as the report names it: what the tables held before the run changed
-// them, and what the disk says of itself.
-#include "devices/disk_identity.h"
-#include "devices/text_field.h"
-#include "devices/inventory.h"
+// The target of a run as the report names it, and the report of a run put together.
 #include "report/erasure_report.h"
-
-#include <utility>
-
-ReportTarget DriveReportTarget(const DriveRecord& record) {
-  ReportTarget target;
-  target.volumeName = VolumeName(FieldText(record.RootPath));
-  target.diskNumber = record.DiskNumber;
-  target.identity = DiskIdentity(record.DiskNumber);
-  target.sizeBytes = record.Capacity;
-  target.sizeText = FieldText(record.CapacityText);
-  target.fileSystem = FieldText(record.FileSystem);
-  target.label = FieldText(record.Label);
-  return target;
-}
-
-ReportTarget DiskReportTarget(const DiskRecord& record) {
-  ReportTarget target;
-  target.isDisk = true;
-  target.diskNumber = record.DiskNumber;
-  target.identity = DiskIdentity(record.DiskNumber);
-  target.sizeBytes = record.Capacity;
-  target.sizeText = FieldText(record.CapacityText);
-  return target;
-}
 
 std::string SolidStateNotice(const ReportTarget& target) {
   if (target.identity.solidState != platform::DeviceAnswer::Yes) return std::string();
@@ -40,32 +12,15 @@ std::string ReportTargetName(const ReportTarget& target) {
   return "drive " + target.volumeName.substr(0, 1);
 }
 
-void AnnounceSolidState(const ReportTarget& target) {
-  const std::string notice = SolidStateNotice(target);
-  if (!notice.empty()) LogMessage(notice);
-}
-
-namespace {
-
-// The run refreshed the tables; a volume that was formatted shows its new file system there.
-std::string FileSystemNow(const std::string& volumeName) {
-  for (int i = 0; i < DriveCount; ++i) {
-    if (VolumeName(FieldText(DriveTable[i].RootPath)) == volumeName) return FieldText(DriveTable[i].FileSystem);
-  }
-  return std::string();
-}
-
-}  // namespace
-
-void ReportRun(const ReportTarget& target, int methodId, const RunFacts& facts,
-               std::vector<std::string> logLines) {
+void ReportRun(RunContext& context, const ReportTarget& target, int methodId, const RunResult& result,
+               const std::string& folder) {
   ErasureReport report;
   DescribeSystem(&report);
   report.target = target;
   report.methodId = methodId;
-  report.run = facts;
-  if (!target.isDisk && facts.formatted) report.formattedWith = FileSystemNow(target.volumeName);
+  report.run = result;
+  if (!target.isDisk && result.formatted) report.formattedWith = result.formattedWith;
   report.solidStateNotice = SolidStateNotice(target);
-  report.logLines = std::move(logLines);
-  SaveErasureReport(report);
+  report.logLines = result.logLines;
+  SaveErasureReport(context, report, folder);
 }

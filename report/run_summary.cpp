@@ -22,7 +22,7 @@ std::string MethodName(int methodId) {
   return methodId >= 0 && methodId < kMethodCount ? WipeMethods[methodId].boxText : "unknown";
 }
 
-std::string ResultLine(const RunFacts& run) {
+std::string ResultLine(const RunResult& run) {
   if (run.outcome == RunOutcome::Failed && !run.failureReason.empty()) return "failed: " + run.failureReason;
   return OutcomeWord(run.outcome);
 }

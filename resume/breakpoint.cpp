@@ -2,14 +2,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
-#include "devices/inventory.h"
-#include "devices/tables.h"
-#include "devices/text_field.h"
-#include "ui/ui.h"
 #include "wipe/methods.h"
-
-BreakpointValues ResumePoint;
 
 namespace {
 
@@ -107,15 +100,13 @@ void PutFields(Unit& unit, const RecordFields& fields) {
   }
 }
 
-// The record carries the volume's former file-system name across the wipe: a formatted volume
+// The record carries a volume's former file-system name across the wipe: a formatted volume
 // stores its name, and a volume that has lost its file system gets it back, so that the format
-// after the run can restore the same kind.
-void ExchangeFileSystemName(Unit& unit) {
-  if (ui::ActivePage() != ui::kPageWipeDrive) return;
-  if (SelectedDriveRow < 0 || SelectedDriveRow >= kDriveTableSize) return;
-  DriveRecord& record = DriveTable[SelectedDriveRow];
-  if (record.FileSystem[0] != '\0') {
-    std::memcpy(unit + kFileSystemName, record.FileSystem, kFileSystemNameBytes);
+// after the run can restore the same kind. A disk's records carry none (fileSystem nullptr).
+void ExchangeFileSystemName(Unit& unit, char (*fileSystem)[50]) {
+  if (fileSystem == nullptr) return;
+  if ((*fileSystem)[0] != '\0') {
+    std::memcpy(unit + kFileSystemName, *fileSystem, kFileSystemNameBytes);
     unit[kFileSystemCheck] = FileSystemCheckOf(unit);
     return;
   }
@@ -125,7 +116,8 @@ void ExchangeFileSystemName(Unit& unit) {
   const void* nul = std::memchr(name, '\0', kFileSystemNameBytes);
   const std::size_t length =
       nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - name) : kFileSystemNameBytes;
-  SetField(record.FileSystem, std::string(name, length));
+  std::memcpy(*fileSystem, name, length);
+  (*fileSystem)[length] = '\0';
 }
 
 void DecodeFields(const Unit& unit, BreakpointValues* values) {
@@ -163,33 +155,29 @@ bool FitsDevice(const platform::Device& device, const BreakpointValues& values) 
   return static_cast<std::uint64_t>(values.BlockCount) * kBlockSize + tail <= length;
 }
 
-std::string DevicePathOf(const BreakpointTarget& target) {
-  if (target.isDisk) return DiskDevicePath(target.diskNumber);
-  return VolumeDevicePath(VolumeName(target.rootPath));
-}
-
 }  // namespace
 
 // Rewrites the first 4096 bytes of the device read-modify-write and puts the device back at
 // the position the run left it. False only when that position could not be restored.
 bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
                     std::uint32_t blockCount, std::uint32_t tailBytes, std::uint8_t passIndex,
-                    std::uint8_t methodId, const char (&capacityText)[50], std::uint8_t fillByte) {
+                    std::uint8_t methodId, const char (&capacityText)[50], std::uint8_t fillByte,
+                    char (*fileSystem)[50], RunContext& context) {
   std::uint64_t position = 0;
   if (!platform::SetPosition(device, 0, platform::Origin::Current, &position)) {
-    LogMessage("Failed to save current progress.");
+    context.Log("Failed to save current progress.");
     return true;
   }
   Unit unit = {};
   if (!ReadUnit(device, unit)) {
-    LogMessage("Failed to save current progress.");
+    context.Log("Failed to save current progress.");
   } else {
     PutFields(unit, {startBlock, blockCount, tailBytes, passIndex, methodId, capacityText, fillByte});
-    ExchangeFileSystemName(unit);
-    if (!WriteUnit(device, unit)) LogMessage("Failed to save current progress.");
+    ExchangeFileSystemName(unit, fileSystem);
+    if (!WriteUnit(device, unit)) context.Log("Failed to save current progress.");
   }
   if (!platform::SetPosition(device, static_cast<std::int64_t>(position), platform::Origin::Begin)) {
-    LogMessage("Fatal error! Unable to restore drive point!");
+    context.Log("Fatal error! Unable to restore drive point!");
     return false;
   }
   return true;
@@ -197,10 +185,10 @@ bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
 
 // Opens the volume or disk by itself and reads the record. Nothing is written, and the values
 // stay zero unless a valid record is found.
-bool FindBreakpoint(const BreakpointTarget& target, BreakpointValues* values) {
+bool FindBreakpoint(const std::string& devicePath, BreakpointValues* values) {
   *values = BreakpointValues{};
   Unit unit = {};
-  platform::Device device = platform::OpenDevice(DevicePathOf(target), platform::Access::ReadWrite);
+  platform::Device device = platform::OpenDevice(devicePath, platform::Access::ReadWrite);
   if (!device || !ReadUnit(device, unit)) return false;
   if (!HasSignatures(unit) || !CheckCopyMatches(unit)) return false;
   BreakpointValues found;
@@ -212,19 +200,24 @@ bool FindBreakpoint(const BreakpointTarget& target, BreakpointValues* values) {
 
 // The first sector takes the content of the second, which the run wrote with the same pattern,
 // so nothing of the record is left. The position is not restored: the run is over.
-bool RemoveBreakpoint(const platform::Device& device, bool* removed) {
+bool RemoveBreakpoint(const platform::Device& device, RunContext& context, bool* removed) {
   if (removed != nullptr) *removed = false;
   Unit unit = {};
   if (!ReadUnit(device, unit)) {
-    LogMessage("Failed to remove breakpoint info.");
+    context.Log("Failed to remove breakpoint info.");
     return false;
   }
   if (!HasSignatures(unit)) return true;
   std::memcpy(unit, unit + kSectorBytes, kSectorBytes);
   if (!WriteUnit(device, unit)) {
-    LogMessage("Failed to remove breakpoint info.");
+    context.Log("Failed to remove breakpoint info.");
     return false;
   }
   if (removed != nullptr) *removed = true;
   return true;
+}
+
+bool DeviceHoldsRecord(const std::string& devicePath) {
+  BreakpointValues found;
+  return FindBreakpoint(devicePath, &found);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "wipe/run_context.h"
 
 inline constexpr std::uint32_t kRecordUnit = 4096;
 
@@ -17,17 +18,16 @@ struct BreakpointValues {
   std::uint8_t FillByte = 0;
   char CapacityText[50] = {};
 };
-extern BreakpointValues ResumePoint;
-
-struct BreakpointTarget {
-  bool isDisk = false;
-  std::string rootPath;          // volume: "E:\"
-  std::int32_t diskNumber = 0;   // disk
-};
-
+// fileSystem: a volume's file-system name, carried across the wipe in the record (a named one
+// is stored, an empty one is filled from the record); nullptr for a disk. Log lines go to the
+// context.
 bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
                     std::uint32_t blockCount, std::uint32_t tailBytes, std::uint8_t passIndex,
-                    std::uint8_t methodId, const char (&capacityText)[50], std::uint8_t fillByte);
-bool FindBreakpoint(const BreakpointTarget& target, BreakpointValues* values);
+                    std::uint8_t methodId, const char (&capacityText)[50], std::uint8_t fillByte,
+                    char (*fileSystem)[50], RunContext& context);
+// devicePath: "\\.\E:" or "\\.\physicaldrive1".
+bool FindBreakpoint(const std::string& devicePath, BreakpointValues* values);
+// Whether the device holds a record a run could resume from: the inventory's question.
+bool DeviceHoldsRecord(const std::string& devicePath);
 // *removed (optional) says whether a record was there and was replaced.
-bool RemoveBreakpoint(const platform::Device& device, bool* removed = nullptr);
+bool RemoveBreakpoint(const platform::Device& device, RunContext& context, bool* removed = nullptr);

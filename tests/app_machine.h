@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/target_lists.h"
 #include "app/log.h"
 #include "app/main_window.h"
 #include "devices/inventory.h"

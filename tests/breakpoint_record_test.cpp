@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "tests/wipe_fixture.h"
 
 namespace {
@@ -52,7 +53,10 @@ class BreakpointTest : public EngineTest {
   bool Save(const std::string& path, std::uint32_t startBlock, std::uint32_t blockCount = kRecordBlocks,
             std::uint8_t passIndex = 0, std::uint8_t methodId = 0, std::uint8_t fillByte = 0x5A) {
     platform::Device device = Open(path, 2 * kMiB);
-    return SaveBreakpoint(device, startBlock, blockCount, 4096, passIndex, methodId, capacity_, fillByte);
+    // As a run does: a volume's records carry its file-system name, a disk's none.
+    char(*fileSystem)[50] = path == kE ? &SelectedDrive().FileSystem : nullptr;
+    return SaveBreakpoint(device, startBlock, blockCount, 4096, passIndex, methodId, capacity_, fillByte,
+                          fileSystem, context_);
   }
 
   static std::vector<std::uint8_t> Unit(const std::string& path) { return DeviceBytes(path, 0, kRecordUnit); }
@@ -64,15 +68,15 @@ class BreakpointTest : public EngineTest {
   }
 
   char capacity_[50] = {};
+  WindowRunContext context_;
 };
 
 TEST_F(BreakpointTest, SaveWritesTheFieldsAndKeepsEveryOtherByte) {
-  headless::SetActivePage(ui::kPageWipeDisk);  // no file-system exchange on this save
   std::memset(capacity_, 'x', sizeof capacity_);
   SetField(capacity_, "4.00 MB");  // "x" bytes stay after the terminator
 
   platform::Device device = Open(kE, 2 * kMiB);
-  ASSERT_TRUE(SaveBreakpoint(device, 300, 1234, 4096, 2, 1, capacity_, 0x5A));
+  ASSERT_TRUE(SaveBreakpoint(device, 300, 1234, 4096, 2, 1, capacity_, 0x5A, nullptr, context_));
   EXPECT_EQ(PositionOf(device), 2 * kMiB) << "the run's next write must go to its block";
 
   const std::vector<std::uint8_t> unit = Unit(kE);
@@ -98,14 +102,13 @@ TEST_F(BreakpointTest, SaveWritesTheFieldsAndKeepsEveryOtherByte) {
 TEST_F(BreakpointTest, FindReadsBackWhatWasSavedWithoutWritingOrTouchingResumePoint) {
   struct Case {
     std::string path;
-    BreakpointTarget target;
   };
-  const Case cases[] = {{kE, BreakpointTarget{false, "E:\\", 0}}, {kDisk3, BreakpointTarget{true, "", 3}}};
+  const Case cases[] = {{kE}, {kDisk3}};
   for (const Case& c : cases) {
     ASSERT_TRUE(Save(c.path, 300, 1234, 2, 1, 0x5A));
     sim::ClearCalls();
     BreakpointValues found;
-    ASSERT_TRUE(FindBreakpoint(c.target, &found)) << c.path;
+    ASSERT_TRUE(FindBreakpoint(c.path, &found)) << c.path;
     EXPECT_EQ(found.StartBlock, 300u);
     EXPECT_EQ(found.BlockCount, 1234u);
     EXPECT_EQ(found.TailBytes, 4096u);
@@ -137,7 +140,7 @@ TEST_F(BreakpointTest, OneChangedByteMakesTheRecordInvalid) {
     ASSERT_TRUE(sim::WriteVolume('E', 0, changed));
     BreakpointValues found;
     found.StartBlock = 99;
-    EXPECT_EQ(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found), c.stillValid) << "byte " << c.offset;
+    EXPECT_EQ(FindBreakpoint(kE, &found), c.stillValid) << "byte " << c.offset;
     if (!c.stillValid) {
       EXPECT_EQ(found.StartBlock, 0u) << "values are zero unless found";
     }
@@ -167,7 +170,7 @@ TEST_F(BreakpointTest, RecordsThatDescribeNoWipeAreNotFound) {
   for (const Case& c : cases) {
     ASSERT_TRUE(Save(kE, c.startBlock, c.blockCount, c.passIndex, c.methodId));
     BreakpointValues found;
-    EXPECT_EQ(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found), c.found)
+    EXPECT_EQ(FindBreakpoint(kE, &found), c.found)
         << "method " << int(c.methodId) << " pass " << int(c.passIndex) << " block " << c.startBlock << " of "
         << c.blockCount;
     EXPECT_EQ(found.MethodId, c.found ? c.methodId : 0);
@@ -178,7 +181,7 @@ TEST_F(BreakpointTest, CapacityTextWithoutTerminatorIsCopiedWholeAndReadAs49Char
   std::memset(capacity_, 'A', sizeof capacity_);
   ASSERT_TRUE(Save(kE, 3));
   BreakpointValues found;
-  ASSERT_TRUE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found));
+  ASSERT_TRUE(FindBreakpoint(kE, &found));
   EXPECT_EQ(0, std::memcmp(found.CapacityText, capacity_, 50));
   EXPECT_EQ(FieldText(found.CapacityText), std::string(49, 'A'));
 }
@@ -211,7 +214,7 @@ TEST_F(BreakpointTest, FileSystemNameTravelsWithTheRecordOfAVolume) {
   EXPECT_EQ(Unit(kE)[220], unit[220]);
 }
 
-TEST_F(BreakpointTest, NoNameExchangeForADiskOrWithoutASelectedVolume) {
+TEST_F(BreakpointTest, NoNameExchangeWithoutAName) {
   SetField(SelectedDrive().FileSystem, "");
   std::vector<std::uint8_t> unit = Unit(kDisk3);
   const char name[8] = {'N', 'T', 'F', 'S', 0, 0, 0, 0};
@@ -222,17 +225,19 @@ TEST_F(BreakpointTest, NoNameExchangeForADiskOrWithoutASelectedVolume) {
   ASSERT_TRUE(sim::WriteDisk(3, 0, unit));
   ASSERT_TRUE(sim::WriteVolume('E', 0, unit));
 
-  headless::SetActivePage(ui::kPageWipeDisk);
   ASSERT_TRUE(Save(kDisk3, 3));
   EXPECT_EQ(FieldText(SelectedDrive().FileSystem), "") << "a disk run never touches DriveTable";
   const std::vector<std::uint8_t> saved = Unit(kDisk3);
   EXPECT_EQ(std::vector<std::uint8_t>(saved.begin() + 200, saved.begin() + 221),
             std::vector<std::uint8_t>(unit.begin() + 200, unit.begin() + 221));
 
+  // The record code reads no window state: whatever page or row is active, a save that is
+  // given no name keeps the bytes as they were.
   headless::SetActivePage(ui::kPageWipeDrive);
-  SelectedDriveRow = -1;
-  ASSERT_TRUE(Save(kE, 3));
+  platform::Device volume = Open(kE, 2 * kMiB);
+  ASSERT_TRUE(SaveBreakpoint(volume, 3, kRecordBlocks, 4096, 0, 0, capacity_, 0, nullptr, context_));
   EXPECT_EQ(Unit(kE)[220], check);
+  EXPECT_EQ(FieldText(SelectedDrive().FileSystem), "");
 }
 
 TEST_F(BreakpointTest, SaveFailuresAreLoggedAndOnlyALostPositionStopsTheRun) {
@@ -259,7 +264,7 @@ TEST_F(BreakpointTest, SaveFailuresAreLoggedAndOnlyALostPositionStopsTheRun) {
     platform::Device device = Open(kE, 2 * kMiB);
     sim::ClearCalls();
     FailNth(c.op, c.nth);
-    EXPECT_EQ(SaveBreakpoint(device, 2, 4, 0, 0, 0, capacity_, 0), c.result);
+    EXPECT_EQ(SaveBreakpoint(device, 2, 4, 0, 0, 0, capacity_, 0, nullptr, context_), c.result);
     sim::ClearFaults();
     EXPECT_EQ(Log(), c.lines);
     EXPECT_EQ(Unit(kE)[0] == 'D', c.op == sim::Op::Seek && c.nth == 4) << "written only when just the restore failed";
@@ -275,7 +280,7 @@ TEST_F(BreakpointTest, FailedWriteAndFailedRestoreGiveBothLines) {
     return call.op == sim::Op::Write || (call.op == sim::Op::Seek && call.offset == kMiB && call.path == kE &&
                                          IndexOf(sim::Op::Write) >= 0);
   });
-  EXPECT_FALSE(SaveBreakpoint(device, 1, 4, 0, 0, 0, capacity_, 0));
+  EXPECT_FALSE(SaveBreakpoint(device, 1, 4, 0, 0, 0, capacity_, 0, nullptr, context_));
   EXPECT_EQ(Log(), (std::vector<std::string>{"Failed to save current progress.",
                                              "Fatal error! Unable to restore drive point!"}));
 }
@@ -287,18 +292,18 @@ TEST_F(BreakpointTest, RemoveGivesTheFirstSectorTheSecondsContent) {
   ASSERT_TRUE(sim::WriteVolume('E', 0, before));
 
   platform::Device device = Open(kE);
-  ASSERT_TRUE(RemoveBreakpoint(device));
+  ASSERT_TRUE(RemoveBreakpoint(device, context_));
   const std::vector<std::uint8_t> after = Unit(kE);
   EXPECT_TRUE(std::equal(after.begin(), after.begin() + 512, after.begin() + 512));
   EXPECT_TRUE(std::equal(after.begin() + 512, after.end(), before.begin() + 512));
   BreakpointValues found;
-  EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found));
+  EXPECT_FALSE(FindBreakpoint(kE, &found));
 }
 
 TEST_F(BreakpointTest, RemoveWithoutSignatureWritesNothing) {
   platform::Device device = Open(kE);
   sim::ClearCalls();
-  EXPECT_TRUE(RemoveBreakpoint(device));
+  EXPECT_TRUE(RemoveBreakpoint(device, context_));
   EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
   EXPECT_TRUE(Log().empty());
 }
@@ -311,11 +316,11 @@ TEST_F(BreakpointTest, RemoveFailuresAreLogged) {
     ASSERT_TRUE(Save(kE, 3));
     platform::Device device = Open(kE);
     FailNth(op, nth);
-    EXPECT_FALSE(RemoveBreakpoint(device));
+    EXPECT_FALSE(RemoveBreakpoint(device, context_));
     sim::ClearFaults();
     EXPECT_EQ(Log(), std::vector<std::string>{"Failed to remove breakpoint info."});
     BreakpointValues found;
-    EXPECT_TRUE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found)) << "the record is still there";
+    EXPECT_TRUE(FindBreakpoint(kE, &found)) << "the record is still there";
   }
 }
 
@@ -325,7 +330,7 @@ TEST_F(BreakpointTest, FindOnAnUnopenableOrShortDeviceFindsNothing) {
   for (sim::Op op : failing) {
     FailNth(op, 1);
     BreakpointValues found;
-    EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found));
+    EXPECT_FALSE(FindBreakpoint(kE, &found));
     sim::ClearFaults();
   }
   EXPECT_TRUE(Log().empty());

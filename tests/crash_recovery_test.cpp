@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "app/handlers.h"
 #include "app/log.h"
 #include "app/main_window.h"

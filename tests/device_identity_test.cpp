@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/target_lists.h"
 #include "devices/disk_identity.h"
 #include "devices/inventory.h"
 #include "platform/platform.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "devices/volume_locking.h"
 #include "platform/sim/machine.h"
 #include "tests/wipe_fixture.h"
@@ -106,7 +107,7 @@ TEST_F(DurableWritesTest, AFailedFlushEndsTheRunAsFailed) {
     ASSERT_GE(Log().size(), 2u);
     EXPECT_EQ(Log().back(), "Wipe aborted!");
     EXPECT_EQ(CallsOf(sim::Op::Flush, kE).size(), static_cast<std::size_t>(failing)) << "the run went on";
-    EXPECT_FALSE(LockedVolumeHandle.valid());
+    EXPECT_EQ(sim::OpenHandles(), 0) << "the run released what it held";
   }
 }
 
@@ -137,7 +138,7 @@ TEST_F(DurableWritesTest, ARecordThatCannotBeRemovedFailsTheRun) {
       if (call.op == sim::Op::Write && call.offset == tailAt) *passDone = true;
       return *passDone && call.op == c.failing && call.offset == 0 && call.bytes == kRecordUnit;
     });
-    RunFacts facts;
+    RunResult facts;
     if (c.disk) SelectDisk(1);
     EXPECT_FALSE(c.disk ? DiskWipeRun(1, false, 0, &facts) : DriveWipeRun("E:", false, 0, &facts));
     sim::ClearFaults();
@@ -148,7 +149,7 @@ TEST_F(DurableWritesTest, ARecordThatCannotBeRemovedFailsTheRun) {
     EXPECT_EQ(facts.outcome, RunOutcome::Failed);
     EXPECT_EQ(facts.failureReason, kRecordNotRemoved);
     BreakpointValues found;
-    EXPECT_TRUE(FindBreakpoint(c.disk ? BreakpointTarget{true, "", 1} : BreakpointTarget{false, "E:\\", 0}, &found))
+    EXPECT_TRUE(FindBreakpoint(c.disk ? DiskDevicePath(1) : VolumeDevicePath("E:"), &found))
         << "the record the run could not remove";
   }
 }
@@ -287,7 +288,7 @@ TEST_F(DurableWritesTest, DriveOfUnknownLengthIsRefused) {
   sim::ClearFaults();
   EXPECT_EQ(Log(), std::vector<std::string>{"The size of drive E: could not be read, can not wipe."});
   EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
-  EXPECT_FALSE(LockedVolumeHandle.valid());
+  EXPECT_EQ(sim::OpenHandles(), 0) << "the run released what it held";
   EXPECT_GT(IndexOf(sim::Op::Close, kE), IndexOf(sim::Op::LengthInfo, kE));
 }
 
@@ -313,8 +314,8 @@ TEST_F(DurableWritesTest, TargetOfMoreBlocksThanACountHoldsIsRefused) {
     EXPECT_FALSE(result);
     EXPECT_EQ(Log(), std::vector<std::string>{c.line});
     EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
-    EXPECT_FALSE(LockedVolumeHandle.valid());
-    EXPECT_EQ(LockedDiskVolumeCount, 0);
+    EXPECT_EQ(sim::OpenHandles(), 0) << "the run released what it held";
+    EXPECT_EQ(sim::OpenHandles(), 0) << "the run released the volumes it held";
   }
 }
 

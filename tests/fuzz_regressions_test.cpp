@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/handlers.h"
 #include "devices/inventory.h"
-#include "resume/resume_command.h"
 #include "tests/inventory_fixture.h"
 #include "wipe/methods.h"
 
@@ -114,7 +114,7 @@ TEST_P(RecordRangeTest, OnlyARecordThatFitsTheDeviceIsABreakpoint) {
   Plant(c.disk, values);
 
   BreakpointValues found;
-  const BreakpointTarget target{c.disk, "E:\\", 2};
+  const std::string target = c.disk ? DiskDevicePath(2) : VolumeDevicePath("E:");
   EXPECT_EQ(c.fits, FindBreakpoint(target, &found));
   const auto rows = Select(c.disk);
   EXPECT_EQ(c.fits ? "Incomplete wipe, resumable." : "", StatusOf(rows, c.disk));
@@ -180,7 +180,7 @@ TEST_P(UnterminatedCapacityTextTest, IsShownAs49CharactersAndSavedWhole) {
   ASSERT_NE(canceled, log.end());
   for (auto later = canceled + 1; later != log.end(); ++later) EXPECT_EQ(later->rfind("The erasure report", 0), 0u) << *later;
   BreakpointValues saved;
-  ASSERT_TRUE(FindBreakpoint(BreakpointTarget{disk, "E:\\", 2}, &saved));
+  ASSERT_TRUE(FindBreakpoint(disk ? DiskDevicePath(2) : VolumeDevicePath("E:"), &saved));
   EXPECT_EQ(0, std::memcmp(saved.CapacityText, values.CapacityText, 50));
   for (const auto& row : headless::Rows(disk ? ui::List::Disk : ui::List::Drive)) {
     for (const std::string& cell : row) EXPECT_EQ(std::string::npos, cell.find(shown)) << cell;

@@ -4,6 +4,8 @@
 #include <set>
 #include <string>
 
+#include "app/window_runs.h"
+#include "app/target_lists.h"
 #include "devices/inventory.h"
 #include "devices/text_field.h"
 #include "tests/inventory_fixture.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
 #include "platform/sim/machine.h"

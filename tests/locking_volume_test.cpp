@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
+#include "devices/inventory.h"
 #include "devices/volume_locking.h"
 #include "tests/wipe_fixture.h"
 
@@ -48,6 +50,17 @@ class LockingTest : public EngineTest {
     }
     return lines;
   }
+
+  // The volumes of the disk as the platform lists them, asked before the calls are watched.
+  static std::vector<std::string> VolumesOf(std::int32_t diskNumber) {
+    std::vector<std::string> volumes = LetteredVolumesOfDisk(diskNumber);
+    sim::ClearCalls();
+    return volumes;
+  }
+
+  WindowRunContext context_;
+  platform::Device volume_;
+  std::vector<platform::Device> held_;
 };
 
 TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
@@ -70,14 +83,15 @@ TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
     SCOPED_TRACE(static_cast<int>(c.behaviour) * 2 + (c.openable ? 0 : 1));
     headless::Reset();
     Load(ThreeVolumeMachine(c.behaviour, c.openable));
-    EXPECT_EQ(LockVolume("E:"), c.secured);
+    bool writesInFlight = false;
+    EXPECT_EQ(LockVolume(context_, "E:", &volume_, &writesInFlight), c.secured);
     EXPECT_EQ(DeviceCalls(), c.calls);
     if (c.secured) {
-      EXPECT_TRUE(LockedVolumeHandle.valid());
+      EXPECT_TRUE(volume_.valid());
       EXPECT_TRUE(Log().empty());
       EXPECT_TRUE(CallsOf(sim::Op::PlaySound).empty());
       sim::ClearCalls();
-      UnlockVolume();
+      UnlockVolume(&volume_);
       EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{
                                    std::string("Unlock ") + kE + (c.behaviour == sim::LockBehaviour::Locks ? "" : " failed"),
                                    "Close " + kE}));
@@ -86,46 +100,47 @@ TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
       ASSERT_EQ(CallsOf(sim::Op::PlaySound).size(), 1u);
       EXPECT_EQ(CallsOf(sim::Op::PlaySound)[0].path, "ding.wav");
     }
-    EXPECT_FALSE(LockedVolumeHandle.valid());
+    EXPECT_FALSE(volume_.valid());
     EXPECT_EQ(sim::OpenHandles(), 0);
   }
 }
 
 TEST_F(LockingTest, SecondOfThreeVolumesRefusingReleasesTheFirstAndNeverOpensTheThird) {
   Load(ThreeVolumeMachine(sim::LockBehaviour::Refuses));
-  EXPECT_FALSE(LockDiskVolumes(1));
+  EXPECT_FALSE(LockDiskVolumes(context_, VolumesOf(1), &held_));
   EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{
                                "Open " + kD, "Lock " + kD, "Open " + kE, "Lock " + kE + " failed",
                                "Dismount " + kE + " failed", "Unlock " + kD, "Close " + kD,
                                "Unlock " + kE + " failed", "Close " + kE}));
   EXPECT_EQ(Log(), std::vector<std::string>{"Unable to dismount the drive!"});
   EXPECT_EQ(CallsOf(sim::Op::PlaySound).size(), 1u);
-  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  EXPECT_TRUE(held_.empty());
+  EXPECT_EQ(sim::OpenHandles(), 0);
   EXPECT_EQ(IndexOf(sim::Op::Open, kG), -1);
 }
 
 TEST_F(LockingTest, EveryVolumeOfTheDiskIsHeldAndReleasedInTheOrderTaken) {
   Load(ThreeVolumeMachine(sim::LockBehaviour::DismountsOnly));
-  ASSERT_TRUE(LockDiskVolumes(1));
-  EXPECT_EQ(LockedDiskVolumeCount, 3);
+  ASSERT_TRUE(LockDiskVolumes(context_, VolumesOf(1), &held_));
+  EXPECT_EQ(held_.size(), 3u);
   EXPECT_EQ(sim::OpenHandles(), 3);
   EXPECT_EQ(IndexOf(sim::Op::Open, "\\\\.\\C:"), -1) << "only volumes of disk 1";
   sim::ClearCalls();
-  EXPECT_TRUE(UnlockDiskVolumes());
+  UnlockDiskVolumes(&held_);
   EXPECT_EQ(DeviceCalls(), (std::vector<std::string>{"Unlock " + kD, "Close " + kD, "Unlock " + kE + " failed",
                                                      "Close " + kE, "Unlock " + kG, "Close " + kG}));
-  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  EXPECT_TRUE(held_.empty());
   sim::ClearCalls();
-  EXPECT_TRUE(UnlockDiskVolumes()) << "a second call finds nothing to release";
+  UnlockDiskVolumes(&held_);  // a second call finds nothing to release
   EXPECT_TRUE(sim::Calls().empty());
 }
 
 TEST_F(LockingTest, DiskWithoutListedVolumesNeedsNoHandle) {
   Load(ThreeVolumeMachine(sim::LockBehaviour::Locks));
-  EXPECT_TRUE(LockDiskVolumes(2));
-  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  EXPECT_TRUE(LockDiskVolumes(context_, VolumesOf(2), &held_));
+  EXPECT_TRUE(held_.empty());
   EXPECT_TRUE(CallsOf(sim::Op::Open).empty());
-  EXPECT_TRUE(UnlockDiskVolumes());
+  UnlockDiskVolumes(&held_);
   EXPECT_TRUE(sim::Calls().empty());
 }
 

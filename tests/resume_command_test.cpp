@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
+#include "app/window_runs.h"
 #include "app/handlers.h"
 #include "devices/inventory.h"
 #include "devices/text_field.h"
-#include "resume/resume_command.h"
 #include "tests/app_machine.h"
 #include "tests/inventory_fixture.h"
 #include "wipe/methods.h"
@@ -342,7 +343,7 @@ TEST_F(ResumeCommandTest, ARecordEndingShortOfTheDeviceIsResumedOverTheWholeDevi
     headless::SetPumpHook(nullptr);
 
     BreakpointValues saved;
-    ASSERT_TRUE(FindBreakpoint(BreakpointTarget{c.disk, "E:\\", 3}, &saved)) << "the cancelled run left no record";
+    ASSERT_TRUE(FindBreakpoint(c.disk ? DiskDevicePath(3) : VolumeDevicePath("E:"), &saved)) << "the cancelled run left no record";
     EXPECT_EQ(saved.StartBlock, 15u);
     EXPECT_EQ(saved.BlockCount, 16u);
     EXPECT_EQ(saved.TailBytes, 0u);

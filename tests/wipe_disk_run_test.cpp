@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "devices/volume_locking.h"
 #include "platform/sim/machine.h"
 #include "tests/wipe_fixture.h"
@@ -101,7 +102,7 @@ TEST_F(DiskRunTest, SecondOfThreeVolumesRefusingStopsTheRunBeforeTheDiskIsOpened
   EXPECT_GE(After(firstLock, sim::Op::Close, kD), 0);
   EXPECT_EQ(After(firstLock, sim::Op::Open, kG), -1) << "the third volume is never opened";
   EXPECT_EQ(After(firstLock, sim::Op::Open, kDisk1), -1);
-  EXPECT_EQ(LockedDiskVolumeCount, 0);
+  EXPECT_EQ(sim::OpenHandles(), 0) << "the run released the volumes it held";
 }
 
 TEST_F(DiskRunTest, DiskThatCannotBeOpenedReleasesEveryVolume) {
@@ -171,7 +172,7 @@ TEST_F(DiskRunTest, EveryOutcomeReleasesInTheSameOrder) {
     }
     EXPECT_EQ(!CallsOf(sim::Op::PowerOff).empty(), c.result);
     BreakpointValues found;
-    EXPECT_EQ(FindBreakpoint(BreakpointTarget{true, "", 1}, &found), !c.result) << "the record outlives a broken run";
+    EXPECT_EQ(FindBreakpoint(DiskDevicePath(1), &found), !c.result) << "the record outlives a broken run";
   }
 }
 
@@ -198,7 +199,7 @@ TEST_F(DiskRunTest, TheDiskLosesItsVolumesAndACancelledOneIsListedResumable) {
   EXPECT_EQ(disk1(), "Incomplete wipe, resumable.");
   EXPECT_EQ(headless::Rows(ui::List::Drive).size(), 2u);
 
-  ASSERT_TRUE(FindBreakpoint(BreakpointTarget{true, "", 1}, &ResumePoint));
+  ASSERT_TRUE(FindBreakpoint(DiskDevicePath(1), &ResumePoint));
   SelectDisk(1);
   ASSERT_TRUE(DiskWipeRun(1, true, ResumePoint.MethodId));
   EXPECT_EQ(listed(), "C:\\ H:\\ ");
@@ -212,7 +213,8 @@ TEST_F(DiskRunTest, ResumedRunContinuesAtTheResumePointAfterRefreshingTheDriveLi
   {
     platform::Device h = platform::OpenDevice("\\\\.\\H:", platform::Access::ReadWrite);
     char text[50] = "other";
-    ASSERT_TRUE(SaveBreakpoint(h, 2, 4, 0, 0, 4, text, 0x00));
+    WindowRunContext context;
+    ASSERT_TRUE(SaveBreakpoint(h, 2, 4, 0, 0, 4, text, 0x00, nullptr, context));
   }
   PutResumePoint(1, 1, 3, 16, 0, "resumed disk");
   sim::ClearCalls();

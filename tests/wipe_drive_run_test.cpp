@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "devices/volume_locking.h"
 #include "platform/sim/machine.h"
 #include "tests/wipe_fixture.h"
@@ -52,7 +53,7 @@ class DriveRunTest : public EngineTest {
 
   static BreakpointValues RecordOnE() {
     BreakpointValues found;
-    EXPECT_TRUE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found)) << "no record on E:";
+    EXPECT_TRUE(FindBreakpoint("\\\\.\\E:", &found)) << "no record on E:";
     return found;
   }
 
@@ -125,7 +126,7 @@ TEST_F(DriveRunTest, EveryMethodWritesItsPassesAndLeavesItsLastPattern) {
     EXPECT_EQ(ClockMs() - clockBefore, id == 0 ? 0 : 1000L * static_cast<long>(passes.size()));
     EXPECT_EQ(Log().back(), "Drive E: wiped successfully.");
     BreakpointValues found;
-    EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found));
+    EXPECT_FALSE(FindBreakpoint("\\\\.\\E:", &found));
   }
 }
 
@@ -559,7 +560,7 @@ TEST_F(DriveRunTest, CancelSavesTheRecordOnlyWhileWipeResumableIsChecked) {
     EXPECT_EQ(BlockWrites(kE), (std::vector<std::uint64_t>{0, 1, 2}));
     EXPECT_EQ(Log(), std::vector<std::string>{"User canceled."});
     BreakpointValues found;
-    EXPECT_EQ(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found), resumable);
+    EXPECT_EQ(FindBreakpoint("\\\\.\\E:", &found), resumable);
     EXPECT_EQ(found.StartBlock, resumable ? 3u : 0u);
     // Saves before blocks 1, 2, 3 and the one at the cancel.
     EXPECT_EQ(RecordWrites(), resumable ? 4u : 0u);
@@ -715,7 +716,7 @@ TEST_F(DriveRunTest, FailuresBeforeAndDuringThePasses) {
     sim::ClearFaults();
     EXPECT_EQ(Log(), c.lines);
     EXPECT_EQ(BlockWrites(kE), c.writesBlocks ? std::vector<std::uint64_t>{0} : std::vector<std::uint64_t>{});
-    EXPECT_FALSE(LockedVolumeHandle.valid());
+    EXPECT_EQ(sim::OpenHandles(), 0) << "the run released what it held";
   }
 }
 

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
+#include "app/target_lists.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "devices/inventory.h"

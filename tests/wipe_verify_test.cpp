@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "tests/wipe_fixture.h"
 #include "wipe/runs.h"
 
@@ -215,7 +216,7 @@ TEST_F(VerifyTest, ALyingDiskIsFoundRepairedOnTheSecondWriteOrTheRunFailsWithIts
     EXPECT_EQ(LinesEqualTo(subject + " wiped successfully."), c.succeeds ? 1 : 0);
     EXPECT_EQ(CallsOf(sim::Op::PowerOff).size(), c.succeeds ? 1u : 0u);
     BreakpointValues found;
-    const BreakpointTarget where = c.disk ? BreakpointTarget{true, "", 1} : BreakpointTarget{false, "E:\\", 0};
+    const std::string where = c.disk ? DiskDevicePath(1) : VolumeDevicePath("E:");
     EXPECT_EQ(FindBreakpoint(where, &found), !c.succeeds);
     if (c.succeeds) continue;
     EXPECT_EQ(Log().back(), "Wipe aborted!");
@@ -259,7 +260,7 @@ TEST_F(VerifyTest, TheRepairAndTheRecordPutBackAreFlushedAndAFailedFlushFailsThe
     sim::SetFaultHook([verifying, flushes, failing](const sim::Call& call) {
       return *verifying && call.op == sim::Op::Flush && ++*flushes == failing;
     });
-    RunFacts facts;
+    RunResult facts;
     EXPECT_EQ(DriveWipeRun("E:", false, 0, &facts), c.succeeds);
     sim::ClearFaults();
     headless::SetPumpHook(nullptr);
@@ -349,7 +350,7 @@ TEST_F(VerifyTest, CancelStopsTheVerificationButTheWipeStaysComplete) {
   EXPECT_TRUE(Logged("Drive E: wiped successfully."));
   EXPECT_EQ(headless::ProgressCaption(), "  Formatting drive . . .") << "the wipe is complete: it formats";
   BreakpointValues found;
-  EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "E:\\", 0}, &found)) << "no record: nothing to resume";
+  EXPECT_FALSE(FindBreakpoint("\\\\.\\E:", &found)) << "no record: nothing to resume";
 }
 
 TEST_F(VerifyTest, WithTheOptionClearedNothingIsReadBack) {

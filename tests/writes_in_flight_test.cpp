@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/window_runs.h"
 #include "platform/sim/machine.h"
 #include "tests/wipe_fixture.h"
 #include "wipe/block_writer.h"

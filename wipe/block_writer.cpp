@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/log.h"
 #include "wipe/methods.h"
 
 namespace {
@@ -13,7 +12,8 @@ bool PositionAtBlock(const platform::Device& device, std::uint32_t block) {
 
 }  // namespace
 
-BlockWriter::BlockWriter(const platform::Device& device, bool writesInFlight) : device_(device) {
+BlockWriter::BlockWriter(RunContext& context, const platform::Device& device, bool writesInFlight)
+    : context_(context), device_(device) {
   if (!writesInFlight) return;
   ring_.resize(kWritesInFlight);
   for (Slot& slot : ring_) {
@@ -86,10 +86,10 @@ std::uint32_t BlockWriter::WriteTail(const std::uint8_t* data, std::uint32_t byt
   return platform::WriteDevice(device_, data, bytes);
 }
 
-bool BlockWriter::Flush() { return FlushToMedia(device_); }
+bool BlockWriter::Flush() { return FlushToMedia(context_, device_); }
 
-bool FlushToMedia(const platform::Device& device) {
+bool FlushToMedia(RunContext& context, const platform::Device& device) {
   if (platform::FlushDevice(device)) return true;
-  LogMessage("Failed to flush the drive's write cache.");
+  context.Log("Failed to flush the drive's write cache.");
   return false;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "wipe/run_context.h"
 
 // What became of one block write.
 struct BlockCompletion {
@@ -25,7 +26,7 @@ class BlockWriter {
   // writesInFlight: the device was opened unbuffered and overlapped, and blocks are written
   // from a ring of aligned buffers, several at once. Without it (or without the memory for the
   // ring) each block is written and waited for in turn.
-  explicit BlockWriter(const platform::Device& device, bool writesInFlight = false);
+  BlockWriter(RunContext& context, const platform::Device& device, bool writesInFlight = false);
   // Waits for whatever is still in flight: no write outlives the buffer it is written from.
   ~BlockWriter();
   BlockWriter(const BlockWriter&) = delete;
@@ -70,6 +71,7 @@ class BlockWriter {
   bool WriteBlockInFlight(std::uint32_t block, const std::uint8_t* data, std::vector<BlockCompletion>* done);
   void Complete(Slot* slot, std::vector<BlockCompletion>* done);
 
+  RunContext& context_;
   const platform::Device& device_;
   std::vector<Slot> ring_;      // empty: one write at a time
   std::size_t oldest_ = 0;      // the slot the next block goes to, and the oldest in flight
@@ -78,4 +80,4 @@ class BlockWriter {
 };
 
 // The device flush with its log line: what a record's save or removal is wrapped in.
-bool FlushToMedia(const platform::Device& device);
+bool FlushToMedia(RunContext& context, const platform::Device& device);

@@ -6,12 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/log.h"
-#include "app/main_window.h"
 #include "devices/inventory.h"
 #include "devices/text_field.h"
 #include "resume/breakpoint.h"
-#include "ui/ui.h"
 #include "wipe/block_writer.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/pass_display.h"
@@ -26,6 +23,8 @@ constexpr std::uint32_t kPassPauseMs = 1000;
 // F, the consecutive failed block writes (never reset between passes), and what was left
 // unwritten, so that a successful run can say so.
 struct WriteFailures {
+  explicit WriteFailures(RunContext& runContext) : context(runContext) {}
+  RunContext& context;
   std::uint32_t consecutive = 0;
   std::vector<std::uint32_t> passBlocks;  // failed blocks of the current pass, ascending
   std::vector<std::uint32_t> runBlocks;   // blocks that failed in any finished pass
@@ -40,7 +39,7 @@ struct WriteFailures {
         consecutive = 0;
         continue;
       }
-      LogMessage("Write disk I/O error!");
+      context.Log("Write disk I/O error!");
       ++consecutive;
       passBlocks.push_back(completion.block);
     }
@@ -80,12 +79,13 @@ std::uint32_t CheckpointInterval(std::uint32_t blockCount) {
   return blockCount / 20 == 0 ? 1 : blockCount / 20;
 }
 
-bool ResumableChecked() { return ui::OptionChecked(ui::Option::WipeResumable); }
+bool ResumableChecked(const RunInputs& run) { return run.target.context.Chosen(RunChoice::Resumable); }
 
 bool SaveAt(const RunInputs& run, int pass, std::uint32_t block) {
   return SaveBreakpoint(*run.target.device, block, run.target.blockCount, run.target.tailBytes,
                         static_cast<std::uint8_t>(pass), static_cast<std::uint8_t>(run.method.id),
-                        *run.target.capacityText, run.buffer[0]);
+                        *run.target.capacityText, run.buffer[0], run.target.fileSystem,
+                        run.target.context);
 }
 
 // Completes the writes in flight and puts them on the media.
@@ -107,7 +107,7 @@ bool SaveDurably(const RunInputs& run, int pass, std::uint32_t block, WriteFailu
 // before block 0. False when the run cannot go on.
 bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpoints* checkpoints,
                     WriteFailures* failures) {
-  if (!ResumableChecked()) return true;
+  if (!ResumableChecked(run)) return true;
   if (checkpoints->counter == checkpoints->interval) checkpoints->counter = 0;
   bool saved = true;
   if (block != 0 && (block == 1 || checkpoints->counter == 0)) saved = SaveDurably(run, pass, block, failures);
@@ -116,7 +116,7 @@ bool TakeCheckpoint(const RunInputs& run, int pass, std::uint32_t block, Checkpo
 }
 
 void LogFatalPosition(WriteFailures* failures) {
-  LogMessage("Fatal error, INVALID_SET_FILE_POINTER.");
+  failures->context.Log("Fatal error, INVALID_SET_FILE_POINTER.");
   failures->Abort("the device could not be positioned");
 }
 
@@ -137,7 +137,7 @@ void WriteTail(const RunInputs& run, WriteFailures* failures) {
   if (tail == 0 || tail >= kBlockSize) return;
   const std::uint32_t written = run.writer.WriteTail(run.buffer, tail);
   if (written >= tail) return;
-  LogMessage("Write disk I/O error !");
+  run.target.context.Log("Write disk I/O error !");
   failures->tailShortfall = std::max(failures->tailShortfall, tail - written);
 }
 
@@ -150,8 +150,8 @@ bool ReadyForBlock(const RunInputs& run, int pass, std::uint32_t block, Checkpoi
     failures->Abort("the breakpoint record could not be saved");
     return false;
   }
-  if (CancelRequested) {
-    if (ResumableChecked()) SaveDurably(run, pass, block, failures);
+  if (run.target.context.CancelRequested()) {
+    if (ResumableChecked(run)) SaveDurably(run, pass, block, failures);
     return false;
   }
   return !failures->Exceeded();
@@ -169,7 +169,7 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
       ShowStoppedProgress(&display);
       return PassEnd::Stopped;
     }
-    ui::ProcessMessages();
+    run.target.context.Pump();
     if (randomData && AdvanceRandomData(&randomCounter, run.buffer)) {
       run.writer.ContentChanged();
       if (lastPass != nullptr) lastPass->seeds.push_back(LastRandomSeed());
@@ -181,7 +181,7 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
       ShowStoppedProgress(&display);
       return PassEnd::Stopped;
     }
-    ui::ProcessMessages();
+    run.target.context.Pump();
   }
   return PassEnd::Completed;
 }
@@ -202,7 +202,7 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
   const bool resumedPass = run.start.resume && pass == run.start.firstPass;
   PreparePassBuffer(run.method, pass, resumedPass, run.start.fillByte, run.buffer);
   run.writer.ContentChanged();
-  ui::SetProgressCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
+  run.target.context.SetCaption(run.target.captionPrefix + PassCaptionSuffix(run.method.id, pass));
   const std::uint32_t firstBlock = resumedPass ? run.start.startBlock : 0;
   facts->pass = pass;
   facts->firstBlock = firstBlock;
@@ -233,56 +233,61 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
 
 }  // namespace
 
-RunStart StartOfRun(bool resume, const WipeMethod& method) {
+RunStart StartOfRun(const BreakpointValues* resumePoint, const WipeMethod& method) {
   RunStart start;
-  if (!resume) return start;
+  if (resumePoint == nullptr) return start;
   start.resume = true;
-  start.firstPass = method.passCount > 1 ? ResumePoint.PassIndex : 0;
-  start.startBlock = ResumePoint.StartBlock;
-  start.fillByte = ResumePoint.FillByte;
+  start.firstPass = method.passCount > 1 ? resumePoint->PassIndex : 0;
+  start.startBlock = resumePoint->StartBlock;
+  start.fillByte = resumePoint->FillByte;
   return start;
 }
 
-RunReport WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
-                      std::uint8_t* buffer) {
-  BlockWriter writer(*target.device, target.writesInFlight);
+void WritePasses(const WipeMethod& method, const WipeTarget& target, const RunStart& start,
+                 std::uint8_t* buffer, RunResult* result) {
+  result->startedWriting = true;
+  result->started = platform::LocalTimeNow();
+  result->resumed = start.resume;
+  result->firstPass = start.firstPass;
+  result->startBlock = start.startBlock;
+  result->bytesPerPass = static_cast<std::uint64_t>(target.blockCount) * kBlockSize + target.tailBytes;
+  BlockWriter writer(target.context, *target.device, target.writesInFlight);
   const RunInputs run{method, target, start, buffer, writer};
-  WriteFailures failures;
+  WriteFailures failures(target.context);
   std::uint32_t speed = 0;
   std::vector<PassFacts> passes;
-  RunReport report;
   for (int pass = start.firstPass; pass < method.passCount; ++pass) {
     passes.emplace_back();
-    if (WritePass(run, pass, &speed, &failures, &passes.back(), &report.lastPass) == PassEnd::Stopped) break;
+    if (WritePass(run, pass, &speed, &failures, &passes.back(), &result->lastPass) == PassEnd::Stopped) break;
   }
   std::vector<BlockCompletion> done;
   writer.CompleteAll(&done);
   failures.Count(done);
   // A Cancel that arrives after the last block still makes the run cancelled.
-  report.outcome = CancelRequested       ? RunOutcome::Cancelled
-                   : failures.Exceeded() ? RunOutcome::Failed
-                                         : RunOutcome::Succeeded;
+  result->outcome = target.context.CancelRequested() ? RunOutcome::Cancelled
+                    : failures.Exceeded()            ? RunOutcome::Failed
+                                                     : RunOutcome::Succeeded;
   // The blocks a stopped pass could not write count as well.
   failures.EndPass();
-  report.failureReason = failures.abortReason;
-  if (report.failureReason.empty() && report.outcome == RunOutcome::Failed) {
-    report.failureReason =
+  result->failureReason = failures.abortReason;
+  if (result->failureReason.empty() && result->outcome == RunOutcome::Failed) {
+    result->failureReason =
         "more than " + std::to_string(kMaxConsecutiveFailures) + " consecutive blocks could not be written";
   }
-  report.unwrittenBytes = failures.UnwrittenBytes();
-  report.unwrittenBlocks = failures.runBlocks;
-  report.passes = std::move(passes);
-  return report;
+  result->unwrittenBytes = failures.UnwrittenBytes();
+  result->unwrittenBlocks = failures.runBlocks;
+  result->passes = std::move(passes);
+  result->ended = platform::LocalTimeNow();
 }
 
-void SizeResumedTarget(const platform::Device& device, WipeTarget* target) {
-  target->blockCount = ResumePoint.BlockCount;
-  target->tailBytes = ResumePoint.TailBytes;
-  std::memcpy(*target->capacityText, ResumePoint.CapacityText, sizeof *target->capacityText);
+void SizeResumedTarget(const platform::Device& device, const BreakpointValues& record, WipeTarget* target) {
+  target->blockCount = record.BlockCount;
+  target->tailBytes = record.TailBytes;
+  std::memcpy(*target->capacityText, record.CapacityText, sizeof *target->capacityText);
   std::uint64_t length = 0;
   if (!platform::QueryLengthInfo(device, &length) || length == 0) return;
-  const std::uint64_t tail = ResumePoint.TailBytes < kBlockSize ? ResumePoint.TailBytes : 0;
-  if (static_cast<std::uint64_t>(ResumePoint.BlockCount) * kBlockSize + tail >= length) return;
+  const std::uint64_t tail = record.TailBytes < kBlockSize ? record.TailBytes : 0;
+  if (static_cast<std::uint64_t>(record.BlockCount) * kBlockSize + tail >= length) return;
   std::uint32_t blockCount = 0;
   std::uint32_t tailBytes = 0;
   if (!SplitIntoBlocks(length, &blockCount, &tailBytes)) return;
@@ -291,9 +296,9 @@ void SizeResumedTarget(const platform::Device& device, WipeTarget* target) {
   SetField(*target->capacityText, FormatSizeText(length));
 }
 
-const WipeMethod* MethodOfRun(int methodId) {
+const WipeMethod* MethodOfRun(RunContext& context, int methodId) {
   if (methodId >= 0 && methodId < kMethodCount) return &WipeMethods[methodId];
-  LogMessage("Unknown wipe method, can not wipe.");
+  context.Log("Unknown wipe method, can not wipe.");
   return nullptr;
 }
 
@@ -306,25 +311,4 @@ bool SplitIntoBlocks(std::uint64_t bytes, std::uint32_t* blockCount, std::uint32
 
 void NameWrittenLength(std::uint64_t length, std::uint64_t capacity, char (*capacityText)[50]) {
   if (length != capacity) SetField(*capacityText, FormatSizeText(length));
-}
-
-std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes) {
-  if (unwrittenBytes == 0) return subject + " wiped successfully.";
-  const std::uint64_t mib = (unwrittenBytes + kBlockSize - 1) / kBlockSize;
-  return subject + " wiped, but " + std::to_string(mib) + " MB could not be overwritten.";
-}
-
-bool RemoveBreakpointDurably(const platform::Device& device, bool* removed) {
-  // A record left behind lists the device as resumable: the run cannot call it wiped.
-  return FlushToMedia(device) && RemoveBreakpoint(device, removed) && FlushToMedia(device);
-}
-
-void LogWipeAborted() {
-  LogMessage("Please check drive connections.");
-  LogMessage("Wipe aborted!");
-}
-
-void RefreshBothLists() {
-  RefreshDriveList();
-  RefreshDiskList();
 }

@@ -2,7 +2,6 @@
 
 #include "devices/text_field.h"
 #include "platform/platform.h"
-#include "ui/ui.h"
 #include "wipe/engine.h"
 #include "wipe/progress.h"
 
@@ -10,17 +9,18 @@ namespace {
 
 void DrawBlockProgress(PassDisplay* display, std::uint32_t block) {
   const WipeTarget& target = display->target;
-  ui::SetProgressBar(PassPercent(block, target.blockCount));
-  ui::SetProgressValue(ui::ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
+  RunContext& context = target.context;
+  context.SetBar(PassPercent(block, target.blockCount));
+  context.SetValue(ProgressValue::Amount, AmountText(block, FieldText(*target.capacityText)));
   const std::uint32_t elapsed = ElapsedSeconds(display->passStart, SecondsOfDay(platform::LocalTimeNow()));
   std::uint32_t* speed = display->speed;
   if (elapsed != 0) {
     *speed = PassSpeed(block - display->firstBlock, elapsed);
-    ui::SetProgressValue(ui::ProgressValue::Speed, SpeedText(*speed));
+    context.SetValue(ProgressValue::Speed, SpeedText(*speed));
   }
-  ui::SetProgressValue(ui::ProgressValue::Elapsed, DurationText(elapsed));
+  context.SetValue(ProgressValue::Elapsed, DurationText(elapsed));
   if (*speed > 0) {
-    ui::SetProgressValue(ui::ProgressValue::TimeLeft,
+    context.SetValue(ProgressValue::TimeLeft,
                          DurationText(PassTimeLeft(target.blockCount - display->firstBlock, *speed, elapsed)));
   }
   display->drawnAtTick = platform::TickCount();
@@ -31,7 +31,7 @@ void DrawBlockProgress(PassDisplay* display, std::uint32_t block) {
 
 // The window comes back at every block when the user closed it; the values only when due.
 void ShowBlockProgress(PassDisplay* display, std::uint32_t block) {
-  ui::ShowProgressWindow();
+  display->target.context.ShowProgress();
   const bool due = block == display->firstBlock || block + 1 == display->target.blockCount ||
                    platform::TickCount() - display->drawnAtTick >= kDrawIntervalMs;
   if (due) {

@@ -6,8 +6,9 @@
 
 namespace {
 
-std::uint32_t SourceState = 0;
-std::uint32_t SourceSeed = 0;
+// Per thread: runs of several targets at once each draw their own sequence.
+thread_local std::uint32_t SourceState = 0;
+thread_local std::uint32_t SourceSeed = 0;
 
 // x -> mul * x + add (mod 2^32): the effect of some number of draws on the state.
 struct AffineStep {

@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/log.h"
-#include "app/main_window.h"
 #include "devices/text_field.h"
 #include "resume/breakpoint.h"
-#include "ui/ui.h"
 #include "wipe/block_writer.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/pass_display.h"
@@ -132,17 +129,17 @@ ReadEnd ReadBack(Reader* reader, std::uint32_t firstBlock) {
     std::uint32_t speed = 0;
     PassDisplay display{target, firstBlock, SecondsOfDay(platform::LocalTimeNow()), &speed};
     for (std::uint32_t block = firstBlock; block < target.blockCount; ++block) {
-      if (CancelRequested) {
+      if (target.context.CancelRequested()) {
         ShowStoppedProgress(&display);
         return ReadEnd::Cancelled;
       }
-      ui::ProcessMessages();
+      target.context.Pump();
       ShowBlockProgress(&display, block);
       if (!reader->Matches(block, false)) reader->failed.push_back(block);
-      ui::ProcessMessages();
+      target.context.Pump();
     }
   }
-  if (CancelRequested) return ReadEnd::Cancelled;
+  if (target.context.CancelRequested()) return ReadEnd::Cancelled;
   if (target.tailBytes > 0 && target.tailBytes < kBlockSize && !reader->Matches(target.blockCount, true)) {
     reader->failed.push_back(target.blockCount);
   }
@@ -154,7 +151,7 @@ ReadEnd ReadBack(Reader* reader, std::uint32_t firstBlock) {
 std::vector<std::uint32_t> Repair(Reader* reader, bool* flushed) {
   *flushed = true;
   if (reader->failed.empty()) return {};
-  BlockWriter writer(*reader->target.device);
+  BlockWriter writer(reader->target.context, *reader->target.device);
   for (std::uint32_t block : reader->failed) reader->Rewrite(&writer, block);
   *flushed = writer.Flush();
   if (!*flushed) return reader->failed;
@@ -165,15 +162,15 @@ std::vector<std::uint32_t> Repair(Reader* reader, bool* flushed) {
   return still;
 }
 
-void LogVerification(const Verification& result) {
+void LogVerification(RunContext& context, const Verification& result) {
   switch (result.outcome) {
     case VerifyOutcome::NotRun:
       return;
     case VerifyOutcome::Cancelled:
-      LogMessage("Verification cancelled: the wipe itself is complete.");
+      context.Log("Verification cancelled: the wipe itself is complete.");
       return;
     case VerifyOutcome::Failed:
-      LogMessage("Verification failed: " + MegabytesText(result.failedBytes) +
+      context.Log("Verification failed: " + MegabytesText(result.failedBytes) +
                  " MB differ or could not be read, first at block " +
                  std::to_string(result.firstFailedBlock) + ".");
       return;
@@ -181,15 +178,15 @@ void LogVerification(const Verification& result) {
       break;
   }
   if (result.repairedBytes != 0) {
-    LogMessage("Verification: " + MegabytesText(result.repairedBytes) +
+    context.Log("Verification: " + MegabytesText(result.repairedBytes) +
                " MB read back wrong and were written again.");
   }
   if (result.unverifiableBytes == 0) {
-    LogMessage(result.repairedBytes == 0
-                   ? "Verification: every byte read back as written."
-                   : "Verification: read back again after that second write, every byte was as written.");
+    context.Log(result.repairedBytes == 0
+                    ? "Verification: every byte read back as written."
+                    : "Verification: read back again after that second write, every byte was as written.");
   } else {
-    LogMessage("Verification: " + MegabytesText(result.unverifiableBytes) +
+    context.Log("Verification: " + MegabytesText(result.unverifiableBytes) +
                " MB could not be verified (written before the interruption).");
   }
 }
@@ -199,19 +196,19 @@ void LogVerification(const Verification& result) {
 // flush failed.
 bool KeepRecordForResume(const WipeMethod& method, const WipeTarget& target, const LastPassContent& content,
                          std::uint32_t firstFailedBlock) {
-  if (!ui::OptionChecked(ui::Option::WipeResumable)) return true;
+  if (!target.context.Chosen(RunChoice::Resumable)) return true;
   const platform::Device& device = *target.device;
-  return FlushToMedia(device) &&
+  return FlushToMedia(target.context, device) &&
          SaveBreakpoint(device, firstFailedBlock, target.blockCount, target.tailBytes,
                         static_cast<std::uint8_t>(content.pass), static_cast<std::uint8_t>(method.id),
-                        *target.capacityText, content.byte) &&
-         FlushToMedia(device);
+                        *target.capacityText, content.byte, target.fileSystem, target.context) &&
+         FlushToMedia(target.context, device);
 }
 
 }  // namespace
 
-bool VerificationWanted(const LastPassContent& content) {
-  return content.pass >= 0 && ui::OptionChecked(ui::Option::VerifyAfterWipe);
+bool VerificationWanted(RunContext& context, const LastPassContent& content) {
+  return content.pass >= 0 && context.Chosen(RunChoice::Verify);
 }
 
 Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
@@ -220,10 +217,10 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
   ExpectedContent expected(content, target.blockCount);
   BlockBuffer readBack = AllocateBlockBuffer();
   if (!expected.Allocated() || !readBack) {
-    LogMessage("Apply memory error! The wipe was not verified.");
+    target.context.Log("Apply memory error! The wipe was not verified.");
     return result;
   }
-  ui::SetProgressCaption(caption);
+  target.context.SetCaption(caption);
   // Random data written before an interruption came from seeds this run never saw.
   const std::uint32_t firstBlock =
       content.kind == PatternKind::Random ? std::min(content.firstBlock, target.blockCount) : 0;
@@ -231,7 +228,7 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
   Reader reader{target, expected, readBack.get(), {}};
   if (ReadBack(&reader, firstBlock) == ReadEnd::Cancelled) {
     result.outcome = VerifyOutcome::Cancelled;
-    LogVerification(result);
+    LogVerification(target.context, result);
     return result;
   }
   const std::vector<std::uint32_t> firstFailures = reader.failed;
@@ -249,11 +246,11 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
     result.firstFailedBlock = still.front();
     result.recordNotKept = !KeepRecordForResume(method, target, content, result.firstFailedBlock);
   }
-  LogVerification(result);
+  LogVerification(target.context, result);
   return result;
 }
 
-void NoteVerification(const Verification& result, const LastPassContent& content, RunFacts* facts) {
+void NoteVerification(const Verification& result, const LastPassContent& content, RunResult* facts) {
   if (facts == nullptr || result.outcome == VerifyOutcome::NotRun) return;
   facts->verification.method = content.kind == PatternKind::Random
                                    ? "read back, compared with the random data regenerated from its seeds"

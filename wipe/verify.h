@@ -10,7 +10,7 @@
 
 #include "wipe/engine.h"
 #include "wipe/methods.h"
-#include "wipe/runs.h"
+#include "wipe/run_result.h"
 
 enum class VerifyOutcome { NotRun, Verified, Cancelled, Failed };
 
@@ -27,7 +27,7 @@ struct Verification {
 };
 
 // Whether "Verify after wipe" asks for a verification of this run's last pass.
-bool VerificationWanted(const LastPassContent& content);
+bool VerificationWanted(RunContext& context, const LastPassContent& content);
 
 // Reads the target back through its device and compares it with the last pass's content,
 // showing progress under the caption ("  Verifying drive E: . . ."), repairs what it can and
@@ -37,4 +37,4 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
                             const LastPassContent& content, const std::string& caption);
 
 // The verification as the erasure report states it; a failed one makes the run failed.
-void NoteVerification(const Verification& result, const LastPassContent& content, RunFacts* facts);
+void NoteVerification(const Verification& result, const LastPassContent& content, RunResult* facts);

@@ -1,5 +1,6 @@
 // What one "Scan for hardware changes" costs on the demo machine: the drive list, then the
 // disk list, which probes all 100 disk numbers and queries the geometry of every disk found.
+#include "app/target_lists.h"
 #include "tests/bench/inventory_bench.h"
 
 #include <chrono>

@@ -2,6 +2,8 @@
 // dd writes the same file the same way (1 MiB blocks over the existing file), so the ratio
 // shows what the engine adds to the raw write. The pauses between passes are virtual here
 // (the simulated clock) and reported apart from the measured time.
+#include "app/window_runs.h"
+#include "app/target_lists.h"
 #include "tests/bench/wipe_bench.h"
 
 #include <fcntl.h>

@@ -3,6 +3,8 @@
 // mark exactly the devices that carry a valid record, with texts that end inside their fields.
 #include <cstring>
 
+#include "app/window_runs.h"
+#include "app/target_lists.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "resume/breakpoint.h"
@@ -95,10 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The direct calls, as the Resume command makes them.
   BreakpointValues values = Scrambled();
-  bool found = FindBreakpoint(BreakpointTarget{false, fuzz::VolumeRootPath(), 0}, &values);
+  bool found = FindBreakpoint(VolumeDevicePath(VolumeName(fuzz::VolumeRootPath())), &values);
   CheckFound(expected, found, values, "volume");
   values = Scrambled();
-  found = FindBreakpoint(BreakpointTarget{true, "", fuzz::kBareDisk}, &values);
+  found = FindBreakpoint(DiskDevicePath(fuzz::kBareDisk), &values);
   CheckFound(expected, found, values, "disk");
   CheckNothingWritten();
 

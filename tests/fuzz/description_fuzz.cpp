@@ -4,6 +4,7 @@
 // inventories, which must cope with whatever sizes and geometry it holds.
 #include <string>
 
+#include "app/target_lists.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "tests/fuzz/fuzz_support.h"

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
+#include "app/target_lists.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
@@ -64,10 +66,11 @@ std::vector<std::uint8_t> RecordOf(const Saved& saved) {
   char capacityText[50] = {};
   std::memcpy(capacityText, saved.capacityText, std::min<std::size_t>(std::strlen(saved.capacityText), 50));
   {
+    WindowRunContext context;
     platform::Device device = platform::OpenDevice(path, platform::Access::ReadWrite);
     if (!device || !platform::SetPosition(device, std::int64_t{saved.startBlock} * kBlockSize, platform::Origin::Begin) ||
         !SaveBreakpoint(device, saved.startBlock, saved.blockCount, saved.tailBytes, saved.passIndex,
-                        saved.methodId, capacityText, saved.fillByte)) {
+                        saved.methodId, capacityText, saved.fillByte, nullptr, context)) {
       fuzz::Fail("SaveBreakpoint failed on " + path);
     }
   }

@@ -10,12 +10,14 @@
 #include <cstdio>
 #include <map>
 
+#include "app/commands.h"
+#include "app/window_runs.h"
+#include "app/target_lists.h"
 #include "app/handlers.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
 #include "resume/breakpoint.h"
-#include "resume/resume_command.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "ui/headless/headless.h"
 #include "wipe/methods.h"

@@ -80,12 +80,12 @@ string(REPLACE "&amp;" "&" help "${help}")
 string(REGEX REPLACE "[ \t\r\n]+" " " help "${help}")
 
 file(GLOB_RECURSE program_sources ${SOURCE}/app/*.cpp ${SOURCE}/wipe/*.cpp ${SOURCE}/devices/*.cpp
-  ${SOURCE}/resume/*.cpp ${SOURCE}/postwipe/*.cpp ${SOURCE}/cli/*.cpp)
+  ${SOURCE}/resume/*.cpp ${SOURCE}/report/*.cpp ${SOURCE}/postwipe/*.cpp ${SOURCE}/cli/*.cpp)
 set(logged 0)
 foreach(source ${program_sources})
   file(READ ${source} code)
-  # LogMessage itself and the helpers that pass their one literal on to it.
-  string(REGEX MATCHALL "(LogMessage|Refuse|LogManualFormatAdvice)\\(\"[^\"]*\"\\)" calls "${code}")
+  # LogMessage, a run context's Log and the helpers that pass their one literal on to them.
+  string(REGEX MATCHALL "(LogMessage|Log|Refuse|LogManualFormatAdvice)\\(\"[^\"]*\"\\)" calls "${code}")
   foreach(call ${calls})
     string(REGEX REPLACE "^[A-Za-z]+\\(\"(.*)\"\\)$" "\\1" line "${call}")
     math(EXPR logged "${logged} + 1")

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "devices/inventory.h"

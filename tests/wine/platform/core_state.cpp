@@ -1,3 +1,4 @@
+#include "app/window_runs.h"
 #include "tests/wine/platform/core_state.h"
 
 #include <windows.h>

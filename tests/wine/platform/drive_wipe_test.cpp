@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "app/main_window.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
@@ -117,12 +118,11 @@ TEST_F(CoreOnWine, StandardRunOverwritesExactlyTheCapacity) {
   EXPECT_TRUE(DriveWipeRun("D:", false, 0));
   EXPECT_TRUE(ImageHolds(0, capacity, 0x00));
   EXPECT_TRUE(ImageHolds(capacity, 5 * kMiB - capacity, 0xAB));
-  EXPECT_FALSE(LockedVolumeHandle.valid());
   EXPECT_FALSE(wine_tests::LogHas("Write disk I/O error!"));
   EXPECT_TRUE(wine_tests::LogHas("Format command not found!"));
   EXPECT_TRUE(wine_tests::LogHas("Please format the drive manually."));
   BreakpointValues found;
-  EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "D:\\", 0}, &found));
+  EXPECT_FALSE(FindBreakpoint("\\\\.\\D:", &found));
 }
 
 // Cancelled part-way, the run leaves its record on the image; the record read back through a
@@ -137,13 +137,12 @@ TEST_F(CoreOnWine, CancelledRunResumesFromItsRecord) {
   EXPECT_FALSE(DriveWipeRun("D:", false, 0));
   headless::SetPumpHook(nullptr);
   EXPECT_TRUE(wine_tests::LogHas("User canceled."));
-  EXPECT_FALSE(LockedVolumeHandle.valid());
   const std::vector<std::uint8_t> head = wine_tests::ReadHostFile(ImageOfD(), 0, 512);
   ASSERT_EQ(head.size(), 512u);
   EXPECT_EQ(std::string(head.begin(), head.begin() + 2), "DM");
   EXPECT_EQ(std::string(head.begin() + 510, head.end()), "DM");
 
-  ASSERT_TRUE(FindBreakpoint(BreakpointTarget{false, "D:\\", 0}, &ResumePoint));
+  ASSERT_TRUE(FindBreakpoint("\\\\.\\D:", &ResumePoint));
   EXPECT_EQ(ResumePoint.BlockCount, 12u);
   EXPECT_EQ(ResumePoint.TailBytes, 512u);
   EXPECT_EQ(ResumePoint.MethodId, 0);
@@ -159,7 +158,7 @@ TEST_F(CoreOnWine, CancelledRunResumesFromItsRecord) {
   EXPECT_TRUE(ImageHolds(0, capacity, 0x00));
   EXPECT_TRUE(ImageHolds(capacity, 14 * kMiB - capacity, 0xAB));
   BreakpointValues found;
-  EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "D:\\", 0}, &found));
+  EXPECT_FALSE(FindBreakpoint("\\\\.\\D:", &found));
 }
 
 // A run resumed beyond 4 GiB positions the volume at its 64-bit block offset: the blocks land

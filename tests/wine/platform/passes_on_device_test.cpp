@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "devices/inventory.h"
 #include "platform/platform.h"
 #include "tests/wine/platform/core_state.h"

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_runs.h"
 #include "app/handlers.h"
 #include "app/main_window.h"
 #include "devices/inventory.h"
@@ -153,7 +154,7 @@ TEST_F(ThreePassWipe, FreshRunLeavesTheThirdPassRandomData) {
   EXPECT_EQ(FirstDifference(Tail(image), Head(drawn, kTail)), -1);
   ExpectRecordRemoved(Block(image, 0), drawn);
   BreakpointValues found;
-  EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "W:\\", 0}, &found));
+  EXPECT_FALSE(FindBreakpoint(VolumeDevicePath("W:"), &found));
 }
 
 // Cancelled after block 2 of the third pass: blocks 0 to 2 hold its random data, blocks 3 and
@@ -210,7 +211,7 @@ TEST_F(ThreePassWipe, CancelledInTheThirdPassResumesFromItsRecordToTheEnd) {
   std::copy(record.begin(), record.end(), block0.begin());
   EXPECT_EQ(FirstDifference(Block(cancelled, 0), block0), -1);
 
-  ASSERT_TRUE(FindBreakpoint(BreakpointTarget{false, "W:\\", 0}, &ResumePoint));
+  ASSERT_TRUE(FindBreakpoint(VolumeDevicePath("W:"), &ResumePoint));
   EXPECT_EQ(ResumePoint.StartBlock, kCancelBlock);
   EXPECT_EQ(ResumePoint.BlockCount, kBlocks);
   EXPECT_EQ(ResumePoint.TailBytes, kTail);
@@ -254,7 +255,7 @@ TEST_F(ThreePassWipe, CancelledInTheThirdPassResumesFromItsRecordToTheEnd) {
   EXPECT_EQ(FirstDifference(Block(resumed, 2), drawn), -1);
   ExpectRecordRemoved(Block(resumed, 0), drawn);
   BreakpointValues found;
-  EXPECT_FALSE(FindBreakpoint(BreakpointTarget{false, "W:\\", 0}, &found));
+  EXPECT_FALSE(FindBreakpoint(VolumeDevicePath("W:"), &found));
 }
 
 }  // namespace

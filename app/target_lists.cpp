@@ -1,0 +1,36 @@
+#include "app/target_lists.h"
+
+#include "app/main_window.h"
+#include "devices/disk_identity.h"
+#include "devices/inventory.h"
+#include "devices/tables.h"
+#include "devices/text_field.h"
+#include "ui/ui.h"
+
+void RefreshDriveList() {
+  RefreshDriveTable();
+  ui::ClearRows(ui::List::Drive);
+  for (int i = 0; i < DriveCount; ++i) {
+    const DriveRecord& record = DriveTable[i];
+    ui::AddRow(ui::List::Drive, FieldText(record.RootPath),
+               {FieldText(record.FileSystem), FieldText(record.CapacityText), FieldText(record.Label)});
+  }
+  ResetAfterRefill(ui::List::Drive);
+}
+
+void RefreshDiskList() {
+  RefreshDiskTable();
+  ui::ClearRows(ui::List::Disk);
+  for (int i = 0; i < DiskCount; ++i) {
+    const DiskRecord& record = DiskTable[i];
+    ui::AddRow(ui::List::Disk, FieldText(record.Name),
+               {FieldText(record.CapacityText), FieldText(record.LogicalDrives),
+                ModelAndSerialText(DiskIdentities[i])});
+  }
+  ResetAfterRefill(ui::List::Disk);
+}
+
+void RefreshBothLists() {
+  RefreshDriveList();
+  RefreshDiskList();
+}

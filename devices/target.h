@@ -1,0 +1,32 @@
+#pragma once
+// A target of a run as a value: what both commands hand the core, what the report names, and
+// what a later check compares the device with. Taken from the tables (or a console's own
+// inventory) before the run changes anything; unknown texts are empty.
+
+#include <cstdint>
+#include <string>
+
+#include "devices/tables.h"
+#include "platform/platform.h"
+
+struct Target {
+  bool isDisk = false;
+  std::string volumeName;                  // "E:" for a volume
+  std::int32_t diskNumber = kUnknownDisk;  // the disk, or the disk holding the volume
+  platform::DeviceIdentity identity;       // of that disk
+  std::uint64_t sizeBytes = 0;             // a volume's file system, a whole disk; 0: unknown
+  std::string sizeText;                    // as the list shows it
+  std::string fileSystem;                  // a volume's file system and label
+  std::string label;
+};
+
+// The target of a row as the tables describe it now, without asking the disk anything.
+Target DriveTarget(const DriveRecord& record);
+Target DiskTarget(const DiskRecord& record);
+// The same with the identity its disk gives.
+Target WithIdentity(Target target);
+
+// "Drive E:" or "Disk 1", as the log lines of a run begin.
+std::string TargetSubject(const Target& target);
+// "\\.\E:" or "\\.\physicaldrive1"
+std::string TargetDevicePath(const Target& target);

@@ -1,0 +1,65 @@
+#pragma once
+// What one run did: the one result a run produces, filled as far as the run got. The pass
+// loop writes its part, the end of the run its part, and the front end reads it for the log
+// window, the erasure report or a console summary.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "wipe/methods.h"
+
+enum class RunOutcome { Cancelled, Failed, Succeeded };
+
+// One pass as it went, for the erasure report.
+struct PassFacts {
+  int pass = 0;                    // index from 0
+  std::uint32_t firstBlock = 0;    // where it began: 0, or the block a resumed pass went on at
+  std::uint64_t bytesWritten = 0;  // bytes handed to the device, failed writes included
+  std::uint32_t milliseconds = 0;  // from its first block to its tail, the pause left out
+  bool completed = false;
+};
+
+// What the last pass of a run wrote, enough to write and compare it again.
+struct LastPassContent {
+  int pass = -1;  // -1: the run wrote no last pass (cancelled or failed before it)
+  PatternKind kind = PatternKind::Fixed;
+  std::uint8_t byte = 0;           // fixed, drawn and complement passes: every byte of the pass
+  std::uint32_t firstBlock = 0;    // where this run began the pass; earlier blocks were written
+                                   // before an interruption
+  std::vector<std::uint32_t> seeds;  // random data: the seed of the first content and of every
+                                     // refresh, in order
+  bool recordRemoved = false;      // the record's sector now holds the second sector's content
+};
+
+// How a check of what the last pass wrote went; filled by the verification after the passes.
+struct VerificationFacts {
+  std::string method = "none";
+  std::string result = "not performed";
+};
+
+struct RunResult {
+  bool startedWriting = false;  // the target was secured and the first pass began
+  platform::LocalTime started;
+  platform::LocalTime ended;
+  bool resumed = false;
+  int firstPass = 0;            // of a resumed run: the pass and block it went on at
+  std::uint32_t startBlock = 0;
+  std::uint64_t bytesPerPass = 0;
+  RunOutcome outcome = RunOutcome::Failed;
+  std::string failureReason;    // why a failed run stopped
+  std::vector<PassFacts> passes;
+  std::uint64_t unwrittenBytes = 0;  // bytes some pass could not write (skipped blocks, short tails)
+  std::vector<std::uint32_t> unwrittenBlocks;  // ascending, each once
+  LastPassContent lastPass;
+  bool formatAsked = false;  // "Format the drive when finished" was ticked at the end
+  bool formatted = false;
+  std::string formattedWith;  // the volume's file system after the format; empty: none
+  VerificationFacts verification;
+  std::vector<std::string> logLines;  // what the run logged, time stamps included
+};
+
+// A run whose passes succeeded but whose end failed says failed, and why.
+inline constexpr const char* kRecordNotRemoved = "the breakpoint record could not be removed";
+void NoteRunFailed(const std::string& reason, RunResult* result);

@@ -1,0 +1,167 @@
+// The run of a method over a volume or a disk. A volume is written from its byte 0 over its
+// whole device length through the handle that locks it; a disk, partition table and all,
+// through a handle of its own while every lettered volume on it is held.
+#include "wipe/runs.h"
+
+#include "devices/inventory.h"
+#include "devices/text_field.h"
+#include "devices/volume_locking.h"
+#include "resume/breakpoint.h"
+#include "wipe/engine.h"
+#include "wipe/pass_buffer.h"
+#include "wipe/run_end.h"
+
+namespace {
+
+// The texts a run keeps of its own while it works: what it shows and saves as the total, and
+// a volume's file-system name that its records carry.
+struct RunTexts {
+  char capacity[50] = {};
+  char fileSystem[50] = {};
+};
+
+RunTexts TextsOf(const Target& target) {
+  RunTexts texts;
+  SetField(texts.capacity, target.sizeText);
+  SetField(texts.fileSystem, target.fileSystem);
+  return texts;
+}
+
+// The target's length as its device reports it, else the size the inventory found; 0 when
+// neither is known. A volume's file system may end before the volume does, so a fresh run
+// overwrites the device's whole length.
+std::uint64_t DeviceLength(const platform::Device& device, const Target& target) {
+  std::uint64_t length = 0;
+  if (platform::QueryLengthInfo(device, &length) && length != 0) return length;
+  return target.sizeBytes;
+}
+
+// N and T: the record's (grown to the device's end) in a resumed run; else the target's
+// length, which must be known.
+bool SizeRunTarget(const Target& target, const BreakpointValues* resumePoint, WipeTarget* run) {
+  if (resumePoint != nullptr) {
+    SizeResumedTarget(*run->device, *resumePoint, run);
+    return true;
+  }
+  const std::string name = target.isDisk ? "disk " + std::to_string(target.diskNumber) : "drive " + target.volumeName;
+  const std::uint64_t length = DeviceLength(*run->device, target);
+  if (length == 0) {
+    // Writing nothing and calling it a success would leave the whole target as it was.
+    run->context.Log("The size of " + name + " could not be read, can not wipe.");
+    return false;
+  }
+  if (!SplitIntoBlocks(length, &run->blockCount, &run->tailBytes)) {
+    // The count would wrap: a few blocks written and the target called wiped.
+    run->context.Log("The size of " + name + " is beyond 4096 TB, can not wipe.");
+    return false;
+  }
+  NameWrittenLength(length, target.sizeBytes, run->capacityText);
+  return true;
+}
+
+// The passes and the end, once the target is secured, opened and sized.
+bool WriteAndFinish(const WipeMethod& method, const WipeTarget& run, const BreakpointValues* resumePoint,
+                    BlockBuffer* buffer, const RunEndSteps& steps) {
+  WritePasses(method, run, StartOfRun(resumePoint, method), buffer->get(), &run.context.result);
+  // The verification needs memory of its own.
+  buffer->reset();
+  return FinishRun(method, run, steps, &run.context.result);
+}
+
+// NTFS stops a volume handle at the end of its file system, which ends before the volume
+// does; the run writes the volume's whole length through this handle. Without the control the
+// length still decides what is written, and the end of the volume may fail as a short write.
+void AllowWholeVolume(RunContext& context, const platform::Device& volume, const std::string& volumeName) {
+  if (!platform::ControlAllowExtendedDasd(volume)) {
+    context.Log("Drive " + volumeName + " refused access past its file system; its last sectors may not be overwritten.");
+  }
+}
+
+void FormatAfterWipe(RunContext& context, const std::string& volumeName, int methodId,
+                     const std::string& formerFileSystem) {
+  if (!context.Chosen(RunChoice::Format)) return;
+  context.SetCaption(methodId == 0 ? "Formatting drive . . ." : "  Formatting drive . . .");
+  RunResult& result = context.result;
+  result.formatAsked = true;
+  result.formatted = context.FormatVolume(volumeName, formerFileSystem);
+  std::string label;
+  if (result.formatted) platform::VolumeInformation(volumeName + "\\", &label, &result.formattedWith);
+}
+
+bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues* resumePoint,
+               const WipeMethod& method, BlockBuffer* buffer) {
+  const std::string& volumeName = target.volumeName;
+  platform::Device volume;
+  bool writesInFlight = false;
+  if (!LockVolume(context, volumeName, &volume, &writesInFlight)) return false;
+  AllowWholeVolume(context, volume, volumeName);
+  RunTexts texts = TextsOf(target);
+  WipeTarget run{context, &volume, "  Wiping drive " + volumeName, &texts.capacity, 0, 0, writesInFlight,
+                 &texts.fileSystem};
+  if (!SizeRunTarget(target, resumePoint, &run)) {
+    UnlockVolume(&volume);
+    return false;
+  }
+  RunEndSteps steps;
+  steps.subject = "Drive " + volumeName;
+  steps.verifyCaption = "  Verifying drive " + volumeName + " . . .";
+  steps.release = [&volume] { UnlockVolume(&volume); };
+  // The records carried the former file system across the wipe into texts.fileSystem.
+  steps.afterSuccess = [&] { FormatAfterWipe(context, volumeName, method.id, FieldText(texts.fileSystem)); };
+  return WriteAndFinish(method, run, resumePoint, buffer, steps);
+}
+
+bool DiskRun(RunContext& context, const Target& target, const BreakpointValues* resumePoint,
+             const WipeMethod& method, BlockBuffer* buffer) {
+  const std::int32_t diskNumber = target.diskNumber;
+  const std::string number = std::to_string(diskNumber);
+  // The disk's volumes as they are now, before they are secured.
+  std::vector<platform::Device> volumes;
+  if (!LockDiskVolumes(context, context.VolumesOfDisk(diskNumber), &volumes)) return false;
+  bool writesInFlight = false;
+  platform::Device disk = OpenRunDevice(context, DiskDevicePath(diskNumber), "Disk " + number, &writesInFlight);
+  // The run writes through the disk handle, which no file system bounds, so it sends no
+  // extended-DASD control; the disk's volumes are locked or dismounted and never written
+  // through. The disk handle is closed before the volumes are let go, and the platform re-reads
+  // the layout only after both.
+  const auto release = [&] {
+    disk.reset();
+    UnlockDiskVolumes(&volumes);
+    RefreshDiskProperties(diskNumber);
+  };
+  if (!disk) {
+    context.Log("Open disk error!");
+    release();
+    return false;
+  }
+  RunTexts texts = TextsOf(target);
+  WipeTarget run{context, &disk, "  Wiping disk" + number, &texts.capacity, 0, 0, writesInFlight};
+  if (!SizeRunTarget(target, resumePoint, &run)) {
+    release();
+    return false;
+  }
+  RunEndSteps steps;
+  steps.subject = "Disk " + number;
+  steps.verifyCaption = "  Verifying disk" + number + " . . .";
+  steps.release = release;
+  steps.afterSuccess = [&context] {
+    context.Log("You can partition and format the disk in Control panel->");
+    context.Log("Administrator's tool->Computer management->Disk management.");
+  };
+  return WriteAndFinish(method, run, resumePoint, buffer, steps);
+}
+
+}  // namespace
+
+bool WipeRun(RunContext& context, const Target& target, const BreakpointValues* resumePoint, int methodId) {
+  context.ClearCancel();
+  const WipeMethod* method = MethodOfRun(context, methodId);
+  if (method == nullptr) return false;
+  BlockBuffer buffer = AllocateBlockBuffer();
+  if (!buffer) {
+    context.Log("Apply memory error!");
+    return false;
+  }
+  if (target.isDisk) return DiskRun(context, target, resumePoint, *method, &buffer);
+  return VolumeRun(context, target, resumePoint, *method, &buffer);
+}
