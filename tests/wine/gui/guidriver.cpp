@@ -163,6 +163,15 @@ std::wstring TextOf(HWND window) {
 // "TForm1": a top-level window of that class; "dialog:<caption>": a dialog with that caption;
 // "window:<caption>": a window of any class with that caption (another program's, such as the
 // help viewer). A visible one is preferred over hidden ones.
+// The text the system keeps for a window (what SetWindowText last gave it), read without a
+// message: a run answers messages only between its blocks, and a program still starting up on a busy
+// machine may not answer for seconds, which is no reason to miss its window.
+std::wstring StoredTextOf(HWND window) {
+  wchar_t text[512] = {};
+  InternalGetWindowText(window, text, 512);
+  return text;
+}
+
 std::vector<HWND> TopLevel(const std::string& target) {
   struct Search {
     std::wstring className;
@@ -184,7 +193,7 @@ std::vector<HWND> TopLevel(const std::string& target) {
       [](HWND window, LPARAM data) -> BOOL {
         auto& s = *reinterpret_cast<Search*>(data);
         if (!s.className.empty() && ClassOf(window) != s.className) return TRUE;
-        if (s.byCaption && TextOf(window) != s.caption) return TRUE;
+        if (s.byCaption && StoredTextOf(window) != s.caption) return TRUE;
         s.found.push_back(window);
         return TRUE;
       },
@@ -779,14 +788,6 @@ int Captions(const Args& args) {
     Sleep(20);
   }
   return 0;
-}
-
-// The text the system keeps for a window (what SetWindowText last gave it), read without a
-// message: a run answers messages only between its blocks.
-std::wstring StoredTextOf(HWND window) {
-  wchar_t text[512] = {};
-  InternalGetWindowText(window, text, 512);
-  return text;
 }
 
 // True when the text begins with one of the alternatives, separated by | in the pattern.
