@@ -3,6 +3,8 @@
 // through a handle of its own while every lettered volume on it is held.
 #include "wipe/runs.h"
 
+#include <functional>
+
 #include "devices/inventory.h"
 #include "devices/text_field.h"
 #include "devices/volume_locking.h"
@@ -68,6 +70,42 @@ bool WriteAndFinish(const WipeMethod& method, const WipeTarget& run, const Break
   return FinishRun(method, run, steps, &run.context.result);
 }
 
+bool Differs(const std::string& then, const std::string& now) { return !then.empty() && !now.empty() && then != now; }
+
+// The disk behind the handle the run will write is still the one the user chose: one swapped
+// in under the same number, or the same resized, would otherwise be wiped unasked. What cannot
+// be read is not held against it.
+bool SameDisk(const platform::Device& disk, const Target& target) {
+  platform::DiskGeometry geometry;
+  std::uint64_t size = 0;
+  if (target.sizeBytes != 0 && platform::QueryDriveGeometryEx(disk, &geometry, &size) && size != 0 &&
+      size != target.sizeBytes) {
+    return false;
+  }
+  platform::DeviceIdentity now;
+  if (!platform::QueryDeviceIdentity(disk, &now)) return true;
+  const platform::DeviceIdentity& then = target.identity;
+  return !Differs(then.serial, now.serial) && !Differs(then.vendor, now.vendor) && !Differs(then.product, now.product);
+}
+
+// The volume behind the handle still lies on the disk it was chosen on, where both are known.
+bool SameVolume(const platform::Device& volume, const Target& target) {
+  std::uint32_t extents = 0;
+  platform::DiskExtent first;
+  if (target.diskNumber == kUnknownDisk || !platform::QueryVolumeDiskExtents(volume, &extents, &first) || extents == 0) {
+    return true;
+  }
+  return static_cast<std::int32_t>(first.diskNumber) == target.diskNumber;
+}
+
+// A target that is no longer the one chosen is let go before anything is written.
+bool RefusedAsSwapped(RunContext& context, const std::string& line, const std::function<void()>& release) {
+  release();
+  context.Log(line);
+  context.TargetsChanged();
+  return false;
+}
+
 // NTFS stops a volume handle at the end of its file system, which ends before the volume
 // does; the run writes the volume's whole length through this handle. Without the control the
 // length still decides what is written, and the end of the volume may fail as a short write.
@@ -94,6 +132,11 @@ bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues
   platform::Device volume;
   bool writesInFlight = false;
   if (!LockVolume(context, volumeName, &volume, &writesInFlight)) return false;
+  if (!SameVolume(volume, target)) {
+    return RefusedAsSwapped(context,
+                            "Drive " + volumeName + " is not the drive that was selected (its disk changed); nothing was written. Choose it again.",
+                            [&volume] { UnlockVolume(&volume); });
+  }
   AllowWholeVolume(context, volume, volumeName);
   RunTexts texts = TextsOf(target);
   WipeTarget run{context, &volume, "  Wiping drive " + volumeName, &texts.capacity, 0, 0, writesInFlight,
@@ -133,6 +176,11 @@ bool DiskRun(RunContext& context, const Target& target, const BreakpointValues* 
     context.Log("Open disk error!");
     release();
     return false;
+  }
+  if (!SameDisk(disk, target)) {
+    return RefusedAsSwapped(
+        context, "Disk " + number + " is not the disk that was selected (its serial or size changed); nothing was written. Choose it again.",
+        release);
   }
   RunTexts texts = TextsOf(target);
   WipeTarget run{context, &disk, "  Wiping disk" + number, &texts.capacity, 0, 0, writesInFlight};

@@ -1,0 +1,134 @@
+// A target swapped after it was chosen: read again through the handle the run will write, a
+// device that is not the chosen one is let go with one line before anything is written.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/window_runs.h"
+#include "devices/target.h"
+#include "tests/wipe_fixture.h"
+
+namespace {
+
+using namespace wipe_test;
+
+const std::string kDiskSwapped =
+    "Disk 1 is not the disk that was selected (its serial or size changed); nothing was written. Choose it again.";
+const std::string kDriveSwapped =
+    "Drive E: is not the drive that was selected (its disk changed); nothing was written. Choose it again.";
+
+// Disk 0: C: (Windows). Disk 1 (serial S1): E:. Disk 2 (serial S2): no volume.
+sim::Machine SwapMachine() {
+  sim::Machine machine;
+  machine.disks = {MakeDisk(0, 40 * kMiB), MakeDisk(1, 8 * kMiB), MakeDisk(2, 8 * kMiB)};
+  machine.disks[1].model = "FIRST DISK";
+  machine.disks[1].serial = "S1";
+  machine.disks[2].model = "SECOND DISK";
+  machine.disks[2].serial = "S2";
+  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB), MakeVolume('E', 1, kMiB, 4 * kMiB)};
+  return machine;
+}
+
+struct SwapCase {
+  const char* what;
+  bool disk;                                 // the chosen target: disk 1, else E:
+  std::function<void(sim::Machine*)> swap;   // what the machine is after the choice
+  std::string line;                          // the refusal; empty: the run goes ahead
+};
+
+class TargetSwapTest : public EngineTest, public ::testing::WithParamInterface<SwapCase> {
+ protected:
+  // The chosen row as the command takes it, then the machine changed under it.
+  Target ChooseThenSwap(const SwapCase& c) {
+    Load(SwapMachine());
+    if (c.disk) {
+      SelectDisk(1);
+    } else {
+      SelectDrive("E:\\");
+    }
+    const Target chosen =
+        WithIdentity(c.disk ? DiskTarget(DiskTable[SelectedDiskRow]) : DriveTarget(DriveTable[SelectedDriveRow]));
+    sim::Machine swapped = SwapMachine();
+    c.swap(&swapped);
+    std::string error;
+    EXPECT_TRUE(sim::Load(swapped, &error)) << error;
+    sim::ClearCalls();
+    headless::Reset();
+    return chosen;
+  }
+};
+
+TEST_P(TargetSwapTest, NothingIsWrittenToADeviceThatIsNotTheChosenOne) {
+  const SwapCase& c = GetParam();
+  const Target chosen = ChooseThenSwap(c);
+  const bool succeeded = RunInWindows(chosen, false, 0);
+  if (c.line.empty()) {
+    EXPECT_TRUE(succeeded);
+    EXPECT_FALSE(CallsOf(sim::Op::Write).empty());
+    return;
+  }
+  EXPECT_FALSE(succeeded);
+  EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the swapped device was written";
+  EXPECT_EQ(LinesEqualTo(c.line), 1);
+  EXPECT_EQ(sim::OpenHandles(), 0);
+  if (c.line == "Open disk error!") return;  // a disk that is gone is refused as it always was
+  // The lists show the machine as it is now, nothing checked.
+  EXPECT_EQ(SelectedDiskRow, -1);
+  EXPECT_EQ(SelectedDriveRow, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Swaps, TargetSwapTest,
+    ::testing::Values(
+        SwapCase{"unchanged disk", true, [](sim::Machine*) {}, ""},
+        SwapCase{"another disk under the same number", true,
+                 [](sim::Machine* m) {
+                   m->disks[1].model = "OTHER DISK";
+                   m->disks[1].serial = "X9";
+                 },
+                 kDiskSwapped},
+        SwapCase{"the same disk resized", true, [](sim::Machine* m) { m->disks[1].size = 12 * kMiB; }, kDiskSwapped},
+        SwapCase{"a disk without identity of another size", true,
+                 [](sim::Machine* m) {
+                   m->disks[1].model.clear();
+                   m->disks[1].serial.clear();
+                   m->disks[1].size = 6 * kMiB;
+                 },
+                 kDiskSwapped},
+        SwapCase{"the disk gone", true, [](sim::Machine* m) { m->disks[1].openable = false; }, "Open disk error!"},
+        SwapCase{"unchanged volume", false, [](sim::Machine*) {}, ""},
+        SwapCase{"another volume under the same letter", false,
+                 [](sim::Machine* m) { m->volumes[1] = MakeVolume('E', 2, kMiB, 4 * kMiB); }, kDriveSwapped}),
+    [](const ::testing::TestParamInfo<SwapCase>& param) {
+      std::string name;
+      for (const char* p = param.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+      return name;
+    });
+
+// Through the whole command: the disk is swapped after the second confirmation, at the pump
+// that hands the screen to the progress window, before the run secures it.
+TEST_F(TargetSwapTest, ASwapAfterTheSecondConfirmationIsRefusedByTheRun) {
+  Load(SwapMachine());
+  SelectDisk(1);
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+  headless::SetPumpHook([](long pump) {
+    if (pump != 1) return;
+    sim::Machine swapped = SwapMachine();
+    swapped.disks[1].serial = "X9";
+    std::string error;
+    ASSERT_TRUE(sim::Load(swapped, &error)) << error;
+    sim::ClearCalls();
+  });
+  WipeCommand();
+  headless::SetPumpHook(nullptr);
+  EXPECT_EQ(headless::Dialogs().size(), 2u);
+  EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the swapped disk was written";
+  EXPECT_EQ(LinesEqualTo(kDiskSwapped), 1);
+  EXPECT_TRUE(headless::MainVisible());
+}
+
+}  // namespace
