@@ -103,13 +103,16 @@ void PutFields(Unit& unit, const RecordFields& fields) {
 // The record carries a volume's former file-system name across the wipe: a formatted volume
 // stores its name, and a volume that has lost its file system gets it back, so that the format
 // after the run can restore the same kind. A disk's records carry none (fileSystem nullptr).
+// True when a name was stored.
+bool PutFileSystemName(Unit& unit, const char (*fileSystem)[50]) {
+  if (fileSystem == nullptr || (*fileSystem)[0] == '\0') return false;
+  std::memcpy(unit + kFileSystemName, *fileSystem, kFileSystemNameBytes);
+  unit[kFileSystemCheck] = FileSystemCheckOf(unit);
+  return true;
+}
+
 void ExchangeFileSystemName(Unit& unit, char (*fileSystem)[50]) {
-  if (fileSystem == nullptr) return;
-  if ((*fileSystem)[0] != '\0') {
-    std::memcpy(unit + kFileSystemName, *fileSystem, kFileSystemNameBytes);
-    unit[kFileSystemCheck] = FileSystemCheckOf(unit);
-    return;
-  }
+  if (fileSystem == nullptr || PutFileSystemName(unit, fileSystem)) return;
   if (FileSystemCheckOf(unit) != unit[kFileSystemCheck]) return;
   // A name of at most 8 characters: up to its first NUL or all 8 bytes.
   const char* name = reinterpret_cast<const char*>(unit + kFileSystemName);
@@ -181,6 +184,16 @@ bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
     return false;
   }
   return true;
+}
+
+void PutBreakpoint(std::uint8_t* block, std::uint32_t startBlock, std::uint32_t blockCount,
+                   std::uint32_t tailBytes, std::uint8_t passIndex, std::uint8_t methodId,
+                   const char (&capacityText)[50], std::uint8_t fillByte, const char (*fileSystem)[50]) {
+  Unit& unit = *reinterpret_cast<Unit*>(block);
+  PutFields(unit, {startBlock, blockCount, tailBytes, passIndex, methodId, capacityText, fillByte});
+  // The name read back from an earlier record is in fileSystem by now: the run's first save
+  // exchanged it.
+  PutFileSystemName(unit, fileSystem);
 }
 
 // Opens the volume or disk by itself and reads the record. Nothing is written, and the values

@@ -29,5 +29,11 @@ bool SaveBreakpoint(const platform::Device& device, std::uint32_t startBlock,
 bool FindBreakpoint(const std::string& devicePath, BreakpointValues* values);
 // Whether the device holds a record a run could resume from: the inventory's question.
 bool DeviceHoldsRecord(const std::string& devicePath);
+// Puts the record into the first 4096 bytes of a block that is about to be written at byte 0
+// of the device, so that the write that overwrites an earlier record carries the next one.
+// fileSystem as for SaveBreakpoint (only stored, never read back).
+void PutBreakpoint(std::uint8_t* block, std::uint32_t startBlock, std::uint32_t blockCount,
+                   std::uint32_t tailBytes, std::uint8_t passIndex, std::uint8_t methodId,
+                   const char (&capacityText)[50], std::uint8_t fillByte, const char (*fileSystem)[50]);
 // *removed (optional) says whether a record was there and was replaced.
 bool RemoveBreakpoint(const platform::Device& device, RunContext& context, bool* removed = nullptr);

@@ -320,7 +320,7 @@ class WriteWatch {
     seen.program = program_;
     seen.pass = wipe_test::CaptionPass(headless::ProgressCaption()) - 1;
     seen.block = block;
-    const std::vector<std::uint8_t> bytes = TargetBytes(place_, call.offset, call.bytes);
+    const std::vector<std::uint8_t> bytes = wipe_test::PassContentOf(TargetBytes(place_, call.offset, call.bytes), call.offset);
     seen.digest = DigestOf(bytes, call.offset);
     if (OneRepeatedByte(bytes)) seen.repeated = bytes[0];
     note_(seen);

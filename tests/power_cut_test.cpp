@@ -1,7 +1,8 @@
 // Power cuts: a wipe whose machine loses power at a drawn call, on a disk whose write cache
 // loses everything not yet on the media. The program is started again on what reached the
 // media, resumes the wipe where the device is listed resumable and starts it again where it is
-// not, until a run completes. Then no sector of the target holds its former content, nothing
+// not, until a run completes. A cut from the moment the run's first record is on the media
+// until its removal leaves the device listed resumable. Then no sector of the target holds its former content, nothing
 // outside it changed, and no success line was logged while the media still held former content.
 //
 // Each draw is seeded; a failure names the seed. DUNMERE_POWER_CUT_DRAWS sets the draws per case
@@ -62,6 +63,7 @@ enum class Cut {
   AnyCall,       // any call of the run
   RecordFlush,   // the flush that follows a record's write
   FinalRemoval,  // the removal of the record at the end and the flushes around it
+  PassStart,     // from block 0 of a later pass to that pass's first record
 };
 
 const char* CutName(Cut cut) {
@@ -69,6 +71,7 @@ const char* CutName(Cut cut) {
     case Cut::AnyCall: return "AnyCall";
     case Cut::RecordFlush: return "RecordFlush";
     case Cut::FinalRemoval: return "FinalRemoval";
+    case Cut::PassStart: return "PassStart";
   }
   return "";
 }
@@ -96,6 +99,7 @@ struct RunCalls {
   std::size_t count = 0;
   std::vector<std::size_t> recordFlushes;
   std::vector<std::size_t> finalRemoval;
+  std::vector<std::size_t> passStarts;
 };
 
 RunCalls ClassifyCalls(const std::string& path) {
@@ -103,10 +107,19 @@ RunCalls ClassifyCalls(const std::string& path) {
   const std::vector<sim::Call>& calls = sim::Calls();
   run.count = calls.size();
   std::size_t lastFlush = calls.size();
+  bool recordSeen = false;
+  bool inPassStart = false;
   for (std::size_t i = 0; i < calls.size(); ++i) {
     const sim::Call& call = calls[i];
     if (call.path != path) continue;
     if (call.op == sim::Op::Flush) lastFlush = i;
+    const bool recordWrite = call.op == sim::Op::Write && call.bytes == kRecordUnit && call.offset == 0;
+    if (recordSeen && call.op == sim::Op::Write && call.bytes == kBlockSize && call.offset == 0) inPassStart = true;
+    if (inPassStart) run.passStarts.push_back(i);
+    if (recordWrite) {
+      recordSeen = true;
+      inPassStart = false;
+    }
     if (call.op != sim::Op::Write || call.bytes != kRecordUnit || call.offset != 0) continue;
     for (std::size_t j = i + 1; j < calls.size(); ++j) {
       if (calls[j].op == sim::Op::Flush && calls[j].path == path) {
@@ -200,6 +213,12 @@ class PowerCutTest : public app_test::AppTest, public ::testing::WithParamInterf
     return row < 0 ? std::vector<std::string>() : headless::Rows(list)[static_cast<std::size_t>(row)];
   }
 
+  // The column that says "Incomplete wipe, resumable.": a volume's status, a disk's volumes.
+  static std::string StatusOf(const std::vector<std::string>& row, Target target) {
+    const std::size_t column = target == Target::Drive ? 3 : 2;
+    return row.size() > column ? row[column] : std::string();
+  }
+
   static bool Choose(Target target) {
     headless::SetActivePage(target == Target::Drive ? ui::kPageWipeDrive : ui::kPageWipeDisk);
     const ui::List list = target == Target::Drive ? ui::List::Drive : ui::List::Disk;
@@ -215,18 +234,27 @@ class PowerCutTest : public app_test::AppTest, public ::testing::WithParamInterf
   void RunProgram(Target target, int method, std::size_t cutAt) {
     const std::vector<std::string> row = RowOf(target);
     ASSERT_FALSE(row.empty()) << "the target is not listed";
-    const bool resumable = row.back() == kResumableText;
+    const bool resumable = StatusOf(row, target) == kResumableText;
     ASSERT_TRUE(Choose(target));
     if (!resumable && target == Target::Drive && DriveTable[SelectedDriveRow].Capacity == 0) {
       headless::QueueAnswers({ui::kDialogYes});
       app::WipeItNowClicked();  // the format offer, taken
       ASSERT_TRUE(Choose(target));
     }
+    int passesLeft = WipeMethods[method].passCount;
+    BreakpointValues record;
+    if (resumable && FindBreakpoint(PlaceOf(target).path, &record) &&
+        record.MethodId < kMethodCount) {
+      passesLeft = WipeMethods[record.MethodId].passCount - record.PassIndex;
+    }
     sim::ClearCalls();
     cutLogLines_ = SIZE_MAX;
-    sim::SetFaultHook([this, cutAt](const sim::Call&) {
+    cutLeftRecord_ = false;
+    const Place place = PlaceOf(target);
+    sim::SetFaultHook([this, cutAt, resumable, passesLeft, place](const sim::Call&) {
       if (sim::Calls().size() - 1 != cutAt) return false;
       ++cutsMade_;
+      cutLeftRecord_ = RecordOnMediaAtCut(place, resumable, passesLeft);
       sim::CutPower(true);
       cutLogLines_ = headless::LogTexts().size();
       return true;
@@ -240,6 +268,25 @@ class PowerCutTest : public app_test::AppTest, public ::testing::WithParamInterf
       app::WipeItNowClicked();
     }
     sim::SetFaultHook(nullptr);
+  }
+
+  // Whether a record must be on the media when the power goes at the call being made now:
+  // from the moment the run's first record was flushed (at once for a resumed wipe) until the
+  // run has written the last pass's tail, after which the record is removed.
+  static bool RecordOnMediaAtCut(const Place& place, bool resumed, int passesLeft) {
+    const std::vector<sim::Call>& calls = sim::Calls();
+    const std::uint64_t tail = place.length % kMiB;
+    bool recordWritten = false;
+    bool recordFlushed = resumed;
+    int tails = 0;
+    for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
+      const sim::Call& call = calls[i];
+      if (call.path != place.path || !call.ok) continue;
+      if (call.op == sim::Op::Write && call.offset == 0 && call.bytes == kRecordUnit) recordWritten = true;
+      if (call.op == sim::Op::Flush && recordWritten) recordFlushed = true;
+      if (call.op == sim::Op::Write && call.bytes == tail && call.offset == place.length - tail) ++tails;
+    }
+    return recordFlushed && tails < passesLeft;
   }
 
   static std::string SuccessLine(Target target) {
@@ -291,6 +338,7 @@ class PowerCutTest : public app_test::AppTest, public ::testing::WithParamInterf
   }
 
   std::size_t cutLogLines_ = SIZE_MAX;
+  bool cutLeftRecord_ = false;  // the last cut came while the run's record had to be on the media
   unsigned long cutsMade_ = 0;
   std::vector<std::uint8_t> original_;
   std::vector<std::uint8_t> systemDisk_;
@@ -319,6 +367,10 @@ TEST_P(PowerCutTest, ResumedOrRestartedUntilDoneLeavesNothingFormer) {
       case Cut::AnyCall: cuts.push_back(std::uniform_int_distribution<std::size_t>(0, reference.count - 1)(rng)); break;
       case Cut::RecordFlush: cuts.push_back(pick(reference.recordFlushes)); break;
       case Cut::FinalRemoval: cuts.push_back(pick(reference.finalRemoval)); break;
+      case Cut::PassStart:
+        ASSERT_FALSE(reference.passStarts.empty()) << "no later pass began at block 0";
+        cuts.push_back(pick(reference.passStarts));
+        break;
     }
     // Half the draws cut the restarted program as well.
     if (rng() % 2 == 0) cuts.push_back(std::uniform_int_distribution<std::size_t>(0, reference.count - 1)(rng));
@@ -336,7 +388,13 @@ TEST_P(PowerCutTest, ResumedOrRestartedUntilDoneLeavesNothingFormer) {
     bool done = false;
     for (std::size_t program = 0; program < cuts.size() + 3 && !done; ++program) {
       if (program > 0) {
+        const bool mustBeResumable = cutLeftRecord_;
         ASSERT_NO_FATAL_FAILURE(StartProgram(true, cacheSeed));
+        if (mustBeResumable) {
+          const std::vector<std::string> row = RowOf(c.target);
+          ASSERT_FALSE(row.empty()) << "the target is not listed after a cut past its first record";
+          EXPECT_EQ(StatusOf(row, c.target), kResumableText) << "a cut past the first record took the resume point away";
+        }
       }
       SCOPED_TRACE("program " + std::to_string(program));
       const std::size_t cutAt = program < cuts.size() ? cuts[program] : SIZE_MAX;
@@ -362,7 +420,10 @@ std::vector<CutCase> AllCutCases() {
   std::vector<CutCase> cases;
   for (int method = 0; method < kMethodCount; ++method) {
     for (Target target : {Target::Drive, Target::Disk}) {
-      for (Cut cut : {Cut::AnyCall, Cut::RecordFlush, Cut::FinalRemoval}) cases.push_back({method, target, cut});
+      for (Cut cut : {Cut::AnyCall, Cut::RecordFlush, Cut::FinalRemoval, Cut::PassStart}) {
+        if (cut == Cut::PassStart && WipeMethods[method].passCount == 1) continue;
+        cases.push_back({method, target, cut});
+      }
     }
   }
   return cases;

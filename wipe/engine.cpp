@@ -67,6 +67,7 @@ struct RunInputs {
   const RunStart& start;
   std::uint8_t* buffer;
   BlockWriter& writer;
+  std::uint8_t* recordBlock;  // block 0 with a record in its first sector; null: none can be had
 };
 
 // Checkpoints of one pass: interval I and counter j.
@@ -120,10 +121,32 @@ void LogFatalPosition(WriteFailures* failures) {
   failures->Abort("the device could not be positioned");
 }
 
+// Block 0 of a pass overwrites the record that an earlier pass or the interrupted run left in
+// its first sector, and this pass saves its own only before block 1: a power cut in between
+// would leave the device with neither a record nor a file system, listed blank, its finished
+// passes lost. So block 0 goes out with the record of this pass at block 0 in its first sector;
+// whichever 4 KiB line of the write reaches the media first, the first one holds a record.
+// A fresh run's first pass has no record to lose yet.
+bool CarriesRecord(const RunInputs& run, int pass, std::uint32_t block) {
+  return block == 0 && run.recordBlock != nullptr && (pass != 0 || run.start.resume) && ResumableChecked(run);
+}
+
+const std::uint8_t* ContentOfBlock(const RunInputs& run, int pass, std::uint32_t block) {
+  if (!CarriesRecord(run, pass, block)) return run.buffer;
+  std::memcpy(run.recordBlock, run.buffer, kBlockSize);
+  PutBreakpoint(run.recordBlock, 0, run.target.blockCount, run.target.tailBytes, static_cast<std::uint8_t>(pass),
+                static_cast<std::uint8_t>(run.method.id), *run.target.capacityText, run.buffer[0],
+                run.target.fileSystem);
+  run.writer.ContentChanged();
+  return run.recordBlock;
+}
+
 // False when the run has to stop: the next block could not be placed.
-bool WriteBlock(const RunInputs& run, std::uint32_t block, WriteFailures* failures) {
+bool WriteBlock(const RunInputs& run, int pass, std::uint32_t block, WriteFailures* failures) {
   std::vector<BlockCompletion> done;
-  const bool placed = run.writer.WriteBlock(block, run.buffer, &done);
+  const std::uint8_t* data = ContentOfBlock(run, pass, block);
+  const bool placed = run.writer.WriteBlock(block, data, &done);
+  if (data != run.buffer) run.writer.ContentChanged();
   failures->Count(done);
   if (!placed) LogFatalPosition(failures);
   return placed;
@@ -175,7 +198,7 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
       if (lastPass != nullptr) lastPass->seeds.push_back(LastRandomSeed());
     }
     ShowBlockProgress(&display, block);
-    const bool placed = WriteBlock(run, block, failures);
+    const bool placed = WriteBlock(run, pass, block, failures);
     facts->bytesWritten += kBlockSize;
     if (!placed) {
       ShowStoppedProgress(&display);
@@ -252,7 +275,8 @@ void WritePasses(const WipeMethod& method, const WipeTarget& target, const RunSt
   result->startBlock = start.startBlock;
   result->bytesPerPass = static_cast<std::uint64_t>(target.blockCount) * kBlockSize + target.tailBytes;
   BlockWriter writer(target.context, *target.device, target.writesInFlight);
-  const RunInputs run{method, target, start, buffer, writer};
+  const BlockBuffer recordBlock = AllocateBlockBuffer();
+  const RunInputs run{method, target, start, buffer, writer, recordBlock.get()};
   WriteFailures failures(target.context);
   std::uint32_t speed = 0;
   std::vector<PassFacts> passes;
