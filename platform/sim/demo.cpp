@@ -84,28 +84,44 @@ void ResolveImages(const std::string& descriptionPath, Machine* machine) {
   }
 }
 
-bool LoadDescribed(const std::string& descriptionPath, const std::string& windowsPath,
-                   const std::string& hostFolder, std::string* problem) {
-  std::string text;
-  if (!ReadWholeFile(descriptionPath, &text)) {
+// The text of the description the machine was last loaded or replugged from.
+std::string& DescribedText() {
+  static std::string text;
+  return text;
+}
+
+// The machine the description file holds now; *text is what it said.
+bool ReadDescribed(const std::string& descriptionPath, Machine* machine, std::string* text,
+                   std::string* problem) {
+  if (!ReadWholeFile(descriptionPath, text)) {
     *problem = descriptionPath + ": the machine description cannot be read";
     return false;
   }
-  Machine machine;
   std::string error;
-  if (!ParseDescription(text, &machine, &error)) {
+  if (!ParseDescription(*text, machine, &error)) {
     *problem = descriptionPath + ": " + error;
     return false;
   }
-  ResolveImages(descriptionPath, &machine);
+  ResolveImages(descriptionPath, machine);
+  return true;
+}
+
+bool LoadDescribed(const std::string& descriptionPath, const std::string& windowsPath,
+                   const std::string& hostFolder, std::string* problem) {
+  Machine machine;
+  std::string text;
+  if (!ReadDescribed(descriptionPath, &machine, &text, problem)) return false;
   machine.executablePath = windowsPath;
   machine.hostFolder = hostFolder;
+  std::string error;
   if (!Load(machine, &error)) {
     *problem = descriptionPath + ": " + error;
     return false;
   }
+  DescribedText() = text;
   return true;
 }
+
 
 // A disk whose volumes are missing is worth a line for whoever started the demo from a console.
 void TellTableProblems() {
@@ -114,7 +130,36 @@ void TellTableProblems() {
   }
 }
 
+// Whoever rewrote the description sees on the console why the machine stayed as it was.
+void ReplugFromFile(const std::string& descriptionPath) {
+  PlugChanges changes;
+  std::string problem;
+  if (!ReplugFromDescription(descriptionPath, &changes, &problem)) {
+    std::fprintf(stderr, "dunmere-sim: %s; the machine stays as it was\n", problem.c_str());
+    return;
+  }
+  TellTableProblems();
+  if (changes.Any()) host::AnnounceDeviceChanges(changes);
+}
+
 }  // namespace
+
+bool ReplugFromDescription(const std::string& descriptionPath, PlugChanges* changes,
+                           std::string* problem) {
+  *changes = PlugChanges{};
+  Machine machine;
+  std::string text;
+  if (!ReadDescribed(descriptionPath, &machine, &text, problem)) return false;
+  // Saved again unchanged, or touched: nothing was plugged.
+  if (text == DescribedText()) return true;
+  std::string error;
+  if (!Replug(machine, changes, &error)) {
+    *problem = descriptionPath + ": " + error;
+    return false;
+  }
+  DescribedText() = text;
+  return true;
+}
 
 std::string DemoInsteadText(const std::string& problem) {
   return "The machine description could not be used:\n" + problem +
@@ -177,6 +222,8 @@ void Initialise(const std::string& executablePath) {
     if (sim::LoadDescribed(described, windowsPath, hostFolder, &problem)) {
       sim::TellTableProblems();
       PlanPowerCut();
+      const std::string path = described;
+      sim::host::WatchFile(path, [path] { sim::ReplugFromFile(path); });
       return;
     }
     // Said before the demo appears, so nobody takes its volumes for the described ones.

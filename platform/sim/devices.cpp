@@ -18,13 +18,21 @@ constexpr std::uint32_t kFixedMedia = 12;      // MEDIA_TYPE FixedMedia
 constexpr std::uint32_t kTracksPerCylinder = 255;
 constexpr std::uint32_t kSectorsPerTrack = 63;
 
-HandleState* FindHandle(platform::NativeHandle handle) {
+// Any open handle, also one whose device was pulled out.
+const HandleState* FindOpenHandle(platform::NativeHandle handle) {
   auto found = TheState().handles.find(handle);
   return found == TheState().handles.end() ? nullptr : &found->second;
 }
 
+// A handle that still reaches its device; null for one that was never open or whose device
+// was pulled out.
+HandleState* FindHandle(platform::NativeHandle handle) {
+  auto found = TheState().handles.find(handle);
+  return found == TheState().handles.end() || found->second.unplugged ? nullptr : &found->second;
+}
+
 std::string PathOf(platform::NativeHandle handle) {
-  const HandleState* state = FindHandle(handle);
+  const HandleState* state = FindOpenHandle(handle);
   return state == nullptr ? std::string() : state->path;
 }
 

@@ -153,48 +153,10 @@ Volume VolumeOn(char letter, int disk, std::uint64_t offset, std::uint64_t lengt
 
 namespace {
 
-// Loads the machine; memory disks found in `kept` with the same size keep those media.
-bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<BackingStore>> kept,
-                 std::string* error) {
-  std::string problem;
-  if (!CheckMachine(description, &problem)) {
-    if (error != nullptr) *error = problem;
-    return false;
-  }
-  Machine machine = description;
-  for (Volume& volume : machine.volumes) volume.letter = UpperLetter(volume.letter);
-
-  // The new stores are opened before the old machine goes, so a failure leaves it in place.
-  std::map<int, std::unique_ptr<BackingStore>> stores;
-  std::set<int> newDisks;
-  for (const Disk& disk : machine.disks) {
-    bool created = true;
-    auto old = kept.find(disk.number);
-    if (disk.image.empty() && old != kept.end() && old->second && old->second->size() == disk.size) {
-      stores[disk.number] = std::move(old->second);
-      created = false;
-    } else if (disk.image.empty()) {
-      stores[disk.number] = MakeMemoryStore(disk.size);
-    } else {
-      stores[disk.number] = OpenImageStore(disk.image, disk.size, &created, &problem);
-      if (!stores[disk.number]) {
-        if (error != nullptr) *error = "disk " + std::to_string(disk.number) + ": " + problem;
-        return false;
-      }
-    }
-    if (created) newDisks.insert(disk.number);
-  }
-
+// A new disk gets its table first, so that its volumes are mounted for their boot sectors.
+// Every disk's volumes are mounted afresh.
+bool PrepareNewDisks(const std::set<int>& newDisks, std::string* error) {
   State& state = TheState();
-  state = State{};
-  state.machine = std::move(machine);
-  state.stores = std::move(stores);
-  for (const Disk& disk : state.machine.disks) {
-    if (disk.writeCache > 0) {
-      state.caches[disk.number] = std::make_unique<WriteCache>(disk.writeCache, disk.cacheSeed);
-    }
-  }
-  // A new disk gets its table first, so that its volumes are mounted for their boot sectors.
   for (const Disk& disk : state.machine.disks) {
     if (newDisks.count(disk.number) == 0 || !DiskHasTable(state.machine, disk)) continue;
     if (!WritePartitionTable(disk)) {
@@ -217,6 +179,110 @@ bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<Backi
   return true;
 }
 
+// The store of a disk of the description that is not taken over: its image opened (or made),
+// or fresh memory. *created tells that its media are new.
+std::unique_ptr<BackingStore> OpenStore(const Disk& disk, bool* created, std::string* error) {
+  *created = true;
+  if (disk.image.empty()) return MakeMemoryStore(disk.size);
+  std::string problem;
+  std::unique_ptr<BackingStore> store = OpenImageStore(disk.image, disk.size, created, &problem);
+  if (!store && error != nullptr) *error = "disk " + std::to_string(disk.number) + ": " + problem;
+  return store;
+}
+
+Machine Normalised(const Machine& description) {
+  Machine machine = description;
+  for (Volume& volume : machine.volumes) volume.letter = UpperLetter(volume.letter);
+  return machine;
+}
+
+// Loads the machine; memory disks found in `kept` with the same size keep those media.
+bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<BackingStore>> kept,
+                 std::string* error) {
+  std::string problem;
+  if (!CheckMachine(description, &problem)) {
+    if (error != nullptr) *error = problem;
+    return false;
+  }
+  Machine machine = Normalised(description);
+
+  // The new stores are opened before the old machine goes, so a failure leaves it in place.
+  std::map<int, std::unique_ptr<BackingStore>> stores;
+  std::set<int> newDisks;
+  for (const Disk& disk : machine.disks) {
+    bool created = true;
+    auto old = kept.find(disk.number);
+    if (disk.image.empty() && old != kept.end() && old->second && old->second->size() == disk.size) {
+      stores[disk.number] = std::move(old->second);
+      created = false;
+    } else {
+      stores[disk.number] = OpenStore(disk, &created, error);
+      if (!stores[disk.number]) return false;
+    }
+    if (created) newDisks.insert(disk.number);
+  }
+
+  State& state = TheState();
+  state = State{};
+  state.machine = std::move(machine);
+  state.stores = std::move(stores);
+  for (const Disk& disk : state.machine.disks) {
+    if (disk.writeCache > 0) {
+      state.caches[disk.number] = std::make_unique<WriteCache>(disk.writeCache, disk.cacheSeed);
+    }
+  }
+  return PrepareNewDisks(newDisks, error);
+}
+
+// The same device as far as Windows can tell: a disk described alike in what it says of
+// itself and held by the same image stays plugged in.
+bool SameDisk(const Disk& a, const Disk& b) {
+  return a.number == b.number && a.image == b.image && a.size == b.size && a.model == b.model &&
+         a.serial == b.serial && a.bus == b.bus && a.bytesPerSector == b.bytesPerSector;
+}
+
+bool SameVolume(const Volume& a, const Volume& b) {
+  return a.disk == b.disk && a.offset == b.offset && a.length == b.length && a.driveType == b.driveType &&
+         a.hasMedium == b.hasMedium;
+}
+
+// The disk a handle reaches through: the disk itself, or the one holding its volume; -1 for
+// a volume without a disk.
+int DiskOfHandle(const HandleState& handle) {
+  if (handle.device.isDisk) return handle.device.number;
+  const Volume* volume = FindVolume(handle.device.letter);
+  return volume == nullptr ? -1 : volume->disk;
+}
+
+// Devices present before and not after, as Windows announces them.
+PlugChanges Compare(const std::vector<Volume>& volumesBefore, const std::vector<int>& disksBefore,
+                    const std::set<int>& keptDisks) {
+  const State& state = TheState();
+  PlugChanges changes;
+  for (int number : disksBefore) {
+    if (keptDisks.count(number) == 0) changes.disksGone.push_back(number);
+  }
+  for (const Disk& disk : state.machine.disks) {
+    if (keptDisks.count(disk.number) == 0) changes.disksCome.push_back(disk.number);
+  }
+  auto unchanged = [&](const Volume& volume, const std::vector<Volume>& other) {
+    if (volume.disk >= 0 && keptDisks.count(volume.disk) == 0) return false;
+    for (const Volume& candidate : other) {
+      if (candidate.letter == volume.letter) return SameVolume(candidate, volume);
+    }
+    return false;
+  };
+  for (const Volume& volume : volumesBefore) {
+    if (!unchanged(volume, state.volumes)) changes.volumesGone += volume.letter;
+  }
+  for (const Volume& volume : state.volumes) {
+    if (!unchanged(volume, volumesBefore)) changes.volumesCome += volume.letter;
+  }
+  std::sort(changes.volumesGone.begin(), changes.volumesGone.end());
+  std::sort(changes.volumesCome.begin(), changes.volumesCome.end());
+  return changes;
+}
+
 }  // namespace
 
 bool Load(const Machine& description, std::string* error) { return LoadKeeping(description, {}, error); }
@@ -227,6 +293,72 @@ bool Restart(const Machine& description, std::string* error) {
   std::map<int, std::unique_ptr<BackingStore>> kept;
   for (auto& store : TheState().stores) kept[store.first] = std::move(store.second);
   return LoadKeeping(description, std::move(kept), error);
+}
+
+bool Replug(const Machine& description, PlugChanges* changes, std::string* error) {
+  std::string problem;
+  if (!CheckMachine(description, &problem)) {
+    if (error != nullptr) *error = problem;
+    return false;
+  }
+  Machine machine = Normalised(description);
+  State& state = TheState();
+
+  // Opened before anything changes, so a disk that cannot be had leaves the machine as it was.
+  std::map<int, std::unique_ptr<BackingStore>> stores;
+  std::set<int> keptDisks;
+  std::set<int> newDisks;
+  for (const Disk& disk : machine.disks) {
+    const Disk* old = FindDisk(disk.number);
+    if (old != nullptr && SameDisk(*old, disk) && state.stores.count(disk.number) != 0) {
+      keptDisks.insert(disk.number);
+      continue;
+    }
+    bool created = true;
+    stores[disk.number] = OpenStore(disk, &created, error);
+    if (!stores[disk.number]) return false;
+    if (created) newDisks.insert(disk.number);
+  }
+
+  const std::vector<Volume> volumesBefore = state.volumes;
+  std::vector<int> disksBefore;
+  for (const Disk& disk : state.machine.disks) disksBefore.push_back(disk.number);
+  // A handle outlives the device it was opened on; Windows fails every later call on it.
+  for (auto& open : state.handles) {
+    const int disk = DiskOfHandle(open.second);
+    if (disk >= 0 && keptDisks.count(disk) == 0) open.second.unplugged = true;
+  }
+  // A lock goes with the volume it held, even when another volume takes its letter.
+  for (auto lock = state.volumeLocks.begin(); lock != state.volumeLocks.end();) {
+    auto holder = state.handles.find(lock->second);
+    const bool gone = holder != state.handles.end() && holder->second.unplugged;
+    lock = gone ? state.volumeLocks.erase(lock) : std::next(lock);
+  }
+
+  std::map<int, std::unique_ptr<WriteCache>> caches;
+  for (int number : keptDisks) {
+    stores[number] = std::move(state.stores[number]);
+    auto cache = state.caches.find(number);
+    if (cache != state.caches.end()) caches[number] = std::move(cache->second);
+  }
+  // What a pulled disk still held in its cache is lost with it.
+  for (const Disk& disk : machine.disks) {
+    if (keptDisks.count(disk.number) == 0 && disk.writeCache > 0) {
+      caches[disk.number] = std::make_unique<WriteCache>(disk.writeCache, disk.cacheSeed);
+    }
+  }
+  for (auto lying = state.lyingWrites.begin(); lying != state.lyingWrites.end();) {
+    lying = keptDisks.count(lying->first.first) == 0 ? state.lyingWrites.erase(lying) : std::next(lying);
+  }
+  // Executable and host folder belong to the program, not to the devices.
+  machine.executablePath = state.machine.executablePath;
+  machine.hostFolder = state.machine.hostFolder;
+  state.machine = std::move(machine);
+  state.stores = std::move(stores);
+  state.caches = std::move(caches);
+  if (!PrepareNewDisks(newDisks, error)) return false;
+  if (changes != nullptr) *changes = Compare(volumesBefore, disksBefore, keptDisks);
+  return true;
 }
 
 const Machine& CurrentMachine() { return TheState().machine; }

@@ -106,6 +106,32 @@ Machine DemoMachine(const std::string& imageFolder);
 // The machine loaded now, as described (images are not read back into it: the volumes mounted
 // now are what the drive queries answer).
 const Machine& CurrentMachine();
+
+// What a change of the machine while the program runs plugged in and pulled out. A disk whose
+// description changed (image, size, model, serial, bus, sector size) was pulled out and another
+// plugged in under its number; a letter whose volume changed, both.
+struct PlugChanges {
+  std::vector<int> disksGone;
+  std::vector<int> disksCome;
+  std::string volumesGone;  // drive letters, in order
+  std::string volumesCome;
+  bool Any() const {
+    return !disksGone.empty() || !disksCome.empty() || !volumesGone.empty() || !volumesCome.empty();
+  }
+};
+// The machine becomes this description the way a running Windows sees disks come and go:
+// disks described as before stay as they are, with their caches, handles and locks; the others
+// are pulled out (their handles fail every call from now on, what their caches held is lost)
+// and the new ones plugged in, their images opened as Load opens them. The calls made, faults,
+// clock and everything else of the session stay. False and nothing changed when the
+// description breaks a rule or a new disk's image cannot be had.
+bool Replug(const Machine& machine, PlugChanges* changes, std::string* error);
+// dunmere-sim.exe's answer to a rewritten description file (the one DUNMERE_MACHINE names): the
+// machine is replugged to what the file describes now, unless its text is the one loaded last
+// (then nothing changes). False with the reason in *problem when the file cannot be read or
+// used; the machine stays as it was then.
+bool ReplugFromDescription(const std::string& descriptionPath, PlugChanges* changes,
+                           std::string* problem);
 // Why Initialise could not load the machine DUNMERE_MACHINE names (it then loaded the demo);
 // empty when nothing went wrong.
 const std::string& LoadProblem();

@@ -148,7 +148,10 @@ std::intptr_t OpenTarget(const std::string& target) {
   }
   std::string host;
   if (!HostFileFor(target, &host)) return kFileNotFound;
-  if (!HostFileExists(host)) return HostFolderExists(host) ? kShellOpened : kFileNotFound;
+  // The simulated folders are real folders of the host: its file browser shows them.
+  if (!HostFileExists(host)) {
+    return HostFolderExists(host) && sim::host::ShowFolder(host) ? kShellOpened : kFileNotFound;
+  }
   // Only help files go to the host: the demo's web addresses are made up, and no program of
   // the host is ever started for the simulated machine.
   if (EndsWith(Lower(host), ".chm")) sim::host::ShowHelpFile(host);

@@ -126,6 +126,7 @@ struct HandleState {
   platform::Access access = platform::Access::QueryOnly;
   std::uint64_t position = 0;
   std::uint64_t limit = UINT64_MAX;  // transfers stop here: the end of a mounted file system
+  bool unplugged = false;  // its device was pulled out: every call on it fails until it is closed
 };
 
 const Disk* FindDisk(int number);
