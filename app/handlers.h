@@ -2,6 +2,8 @@
 // The program's answers to window events. The window port (ui/win32 or a test through
 // ui/headless) calls these; they hold the behaviour, the windows only deliver the events.
 
+#include <string>
+
 #include "ui/ui.h"
 
 namespace app {
@@ -13,9 +15,14 @@ void FormCreate();
 void FormActivate(int left, int top, int width, int height);  // outer rectangle, screen pixels
 void FormClose();
 void ListChanged(ui::List list);  // any change notification of a list
+void PageChanged();               // the other tab was chosen
+std::string RowTip(ui::List list, int row);  // the info tip of a row the pointer rests on
 void WipeItNowClicked();
 void ResumeClicked();
 void ScanForHardwareChangesClicked();
+// Windows told that a disk or volume arrived or went: both lists are refilled (no row checked),
+// as the scan does; while a command runs, only once it has ended.
+void DevicesChanged();
 void OpenReportsFolderClicked();
 void HelpMethodClicked();
 void WebSiteClicked();

@@ -14,11 +14,22 @@ std::string ComposeLogLine(const platform::LocalTime& time, const std::string& t
          std::to_string(time.second) + "." + std::to_string(time.milliseconds / 10) + "s] : " + text;
 }
 
-void LogWindowPlace(AnchorPoint anchor, int* left, int* top) {
-  *left = anchor.X - 525;
-  *top = anchor.Y - 195;
-  if (*left < 0) *left = 0;
-  if (*top < 0) *top = 0;
+namespace {
+
+int ScaledOffset(int designPixels, int dpi) { return dpi <= 0 ? designPixels : (designPixels * dpi + 48) / 96; }
+
+// Past the far edge first, then the near edge: a window larger than the area keeps its
+// top-left corner (and its caption) on the screen.
+int Clamped(int at, int size, int nearEdge, int farEdge) {
+  if (farEdge > nearEdge && at + size > farEdge) at = farEdge - size;
+  return at < nearEdge ? nearEdge : at;
+}
+
+}  // namespace
+
+void LogWindowPlace(AnchorPoint anchor, const ui::LogScreen& screen, int* left, int* top) {
+  *left = Clamped(anchor.X - ScaledOffset(525, screen.dpi), screen.width, screen.workLeft, screen.workRight);
+  *top = Clamped(anchor.Y - ScaledOffset(195, screen.dpi), screen.height, screen.workTop, screen.workBottom);
 }
 
 std::string LogMessage(const std::string& text) {
@@ -26,7 +37,7 @@ std::string LogMessage(const std::string& text) {
   if (!ui::LogVisible()) {
     int left = 0;
     int top = 0;
-    LogWindowPlace(LogAnchor, &left, &top);
+    LogWindowPlace(LogAnchor, ui::LogScreenNow(), &left, &top);
     ui::ShowLogAt(left, top);
   }
   const std::string line = ComposeLogLine(platform::LocalTimeNow(), text);

@@ -4,7 +4,9 @@
 
 #include "app/commands.h"
 #include "app/handlers.h"
+#include "app/log.h"
 #include "app/settings.h"
+#include "app/target_note.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "platform/platform.h"
@@ -63,30 +65,65 @@ void ApplySelectionRule(ui::List list) {
   for (int i = 0; i < rows; ++i) anyChecked = anyChecked || ui::RowChecked(list, i);
   if (!anyChecked) *state.selected = -1;
   for (int i = 0; i < rows; ++i) state.last[i] = ui::RowChecked(list, i) ? 1 : 0;
+  ShowStatusNote();
 }
 
 void ResetAfterRefill(ui::List list) {
   ListState state = StateOf(list);
   *state.selected = -1;
   for (int i = 0; i < kListRowsRemembered; ++i) state.last[i] = 0;
+  ShowStatusNote();
 }
 
 namespace app {
-
-void ListChanged(ui::List list) { ApplySelectionRule(list); }
-void WipeItNowClicked() { WipeCommand(); }
-void ResumeClicked() { ResumeCommand(); }
 
 void ScanForHardwareChangesClicked() {
   RefreshDriveList();
   RefreshDiskList();
 }
 
+namespace {
+
+bool CommandRunning = false;
+bool DevicesChangedMeanwhile = false;
+
+// A command reads the tables from its checks through to the end of its run, and a refill
+// under it would change what its row numbers name; a change of the devices meanwhile is taken
+// once the command is over.
+template <typename Command>
+void RunCommand(Command command) {
+  CommandRunning = true;
+  command();
+  CommandRunning = false;
+  if (!DevicesChangedMeanwhile) return;
+  DevicesChangedMeanwhile = false;
+  ScanForHardwareChangesClicked();
+}
+
+}  // namespace
+
+void ListChanged(ui::List list) { ApplySelectionRule(list); }
+void PageChanged() { ShowStatusNote(); }
+std::string RowTip(ui::List list, int row) { return TargetIdentityText(list, row); }
+void WipeItNowClicked() { RunCommand(WipeCommand); }
+void ResumeClicked() { RunCommand(ResumeCommand); }
+
+// As "Scan for hardware changes" does.
+void DevicesChanged() {
+  if (CommandRunning) {
+    DevicesChangedMeanwhile = true;
+    return;
+  }
+  ScanForHardwareChangesClicked();
+}
+
 // The folder is made when it is missing, so the shell shows it (empty) rather than an error.
+// The shell's results up to 32 are its errors.
 void OpenReportsFolderClicked() {
   const std::string folder = ReportsFolder();
-  platform::CreateFolder(folder);
-  platform::ShellOpen(folder);
+  if (platform::CreateFolder(folder) && platform::ShellOpen(folder) > 32) return;
+  LogMessage("The reports folder " + folder + " cannot be opened.");
+  PlayCue(CueDing);
 }
 
 void HelpMethodClicked() { ui::HelpMethodDialog(kHelpMethodText); }

@@ -277,5 +277,8 @@ bool CallSectorLibrary(std::uint8_t biosDrive, std::uint32_t firstSector, void* 
 
 // Called once by the entry before anything else: the simulation loads its machine here.
 void Initialise(const std::string& executablePath);
+// True on the simulated machine: its disks and volumes are not those of the computer, and the
+// windows say so.
+bool MachineIsSimulated();
 
 }  // namespace platform

@@ -350,6 +350,33 @@ TEST_F(ErasureReportTest, OpenReportsFolderMakesTheFolderAndHandsItToTheShell) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].path, "C:\\Program Files\\Dunmere\\Reports");
   EXPECT_TRUE(opened[0].ok);
+  EXPECT_TRUE(headless::LogTexts().empty());
+}
+
+TEST_F(ErasureReportTest, AReportsFolderThatCannotBeOpenedIsToldInTheLog) {
+  struct Case {
+    const char* name;
+    sim::Op failing;
+    std::size_t shellCalls;
+  };
+  const Case cases[] = {
+      {"the folder cannot be made", sim::Op::CreateFolder, 0},
+      {"the shell cannot open it", sim::Op::ShellOpen, 1},
+  };
+  for (const Case& c : cases) {
+    headless::Reset();
+    Start();
+    sim::SetFaultHook([&c](const sim::Call& call) { return call.op == c.failing; });
+
+    app::OpenReportsFolderClicked();
+
+    EXPECT_EQ(headless::LogTexts(),
+              std::vector<std::string>{"The reports folder C:\\Program Files\\Dunmere\\Reports cannot be opened."})
+        << c.name;
+    EXPECT_EQ(CallsOf(sim::Op::ShellOpen).size(), c.shellCalls) << c.name;
+    EXPECT_EQ(sim::SoundsPlayed(), std::vector<std::string>{"ding.wav"}) << c.name;
+    sim::ClearFaults();
+  }
 }
 
 }  // namespace

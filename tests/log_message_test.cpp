@@ -28,26 +28,41 @@ TEST(ComposeLogLine, WritesNumbersWithoutLeadingZerosAndABlankBeforeTheSeconds) 
 }
 
 struct PlaceCase {
+  const char* name;
   AnchorPoint anchor;
+  ui::LogScreen screen;
   int left;
   int top;
 };
 
-TEST(LogWindowPlace, OpensUpAndLeftOfTheAnchorAndNeverOffTheScreen) {
+// The log window's outer sizes at 96 and at 144 dots per inch, on a 1280 x 1000 desktop.
+constexpr ui::LogScreen kNoWorkArea{};
+constexpr ui::LogScreen kDesktop96{96, 0, 0, 1280, 1000, 506, 172};
+constexpr ui::LogScreen kDesktop144{144, 0, 0, 1280, 1000, 753, 247};
+constexpr ui::LogScreen kTaskbarBelow96{96, 0, 0, 1280, 960, 506, 172};
+constexpr ui::LogScreen kSmallScreen144{144, 0, 0, 700, 200, 753, 247};
+
+TEST(LogWindowPlace, OpensUpAndLeftOfTheAnchorAndWhollyOnTheScreen) {
   const PlaceCase cases[] = {
-      {{1920, 1080}, 1395, 885},  // a centred main window: the bottom-right corner
-      {{525, 195}, 0, 0},         // exactly at the edges
-      {{0, 0}, 0, 0},             // before the main window was ever active
-      {{500, 1000}, 0, 805},      // only the left edge clamps
-      {{1000, 100}, 475, 0},      // only the top edge clamps
-      {{-40, -7}, 0, 0},          // a main window dragged past the top-left corner
+      {"a centred main window: the bottom-right corner", {1920, 1080}, kNoWorkArea, 1395, 885},
+      {"exactly at the edges", {525, 195}, kNoWorkArea, 0, 0},
+      {"before the main window was ever active", {0, 0}, kNoWorkArea, 0, 0},
+      {"only the left edge clamps", {500, 1000}, kNoWorkArea, 0, 805},
+      {"only the top edge clamps", {1000, 100}, kNoWorkArea, 475, 0},
+      {"a main window dragged past the top-left corner", {-40, -7}, kNoWorkArea, 0, 0},
+      {"centred at 96 dpi", {1280, 1000}, kDesktop96, 755, 805},
+      // Unscaled, the window reached 228 pixels past the right edge and 52 past the bottom.
+      {"centred at 144 dpi: the offsets grow with the window", {1280, 1000}, kDesktop144, 492, 707},
+      {"a taskbar below takes the bottom", {1280, 1000}, kTaskbarBelow96, 755, 788},
+      {"a main window dragged past the bottom-right corner", {3000, 2400}, kDesktop144, 527, 753},
+      {"a window larger than the screen keeps its caption on it", {1400, 600}, kSmallScreen144, 0, 0},
   };
   for (const PlaceCase& c : cases) {
     int left = -1;
     int top = -1;
-    LogWindowPlace(c.anchor, &left, &top);
-    EXPECT_EQ(left, c.left) << c.anchor.X << "," << c.anchor.Y;
-    EXPECT_EQ(top, c.top) << c.anchor.X << "," << c.anchor.Y;
+    LogWindowPlace(c.anchor, c.screen, &left, &top);
+    EXPECT_EQ(left, c.left) << c.name;
+    EXPECT_EQ(top, c.top) << c.name;
   }
 }
 

@@ -44,6 +44,9 @@ void AddRow(List list, const std::string& caption, const std::vector<std::string
 int RowCount(List list);
 bool RowChecked(List list, int row);
 void SetRowChecked(List list, int row, bool checked);  // raises the list's change notification
+// The status bar's right panel, right-aligned; it widens for a text longer than its design
+// width.
+void SetStatusNote(const std::string& text);
 bool OptionChecked(Option option);
 void SetOptionChecked(Option option, bool checked);
 
@@ -54,6 +57,19 @@ void WarningDialog(const std::string& text);     // caption "Warning", warning i
 void HelpMethodDialog(const std::string& text);  // caption "How to choose wipe method", help icon
 
 // ---- Message log window -----------------------------------------------------------------------
+// Where the log window can open: the main window's dots per inch (96 is the design size), the
+// work area of its monitor (the screen less the taskbar) and the log window's outer size, all
+// in screen pixels.
+struct LogScreen {
+  int dpi = 96;
+  int workLeft = 0;
+  int workTop = 0;
+  int workRight = 0;
+  int workBottom = 0;
+  int width = 0;
+  int height = 0;
+};
+LogScreen LogScreenNow();
 bool LogVisible();
 void ShowLogAt(int left, int top);
 void AppendLogLine(const std::string& line);

@@ -153,6 +153,8 @@ bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
   return true;
 }
 
+bool MachineIsSimulated() { return true; }
+
 }  // namespace platform
 
 namespace sim {

@@ -109,4 +109,6 @@ bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {
 // The real machine needs nothing loaded before the program starts.
 void Initialise(const std::string& /*executablePath*/) {}
 
+bool MachineIsSimulated() { return false; }
+
 }  // namespace platform

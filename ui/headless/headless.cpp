@@ -16,6 +16,7 @@ struct Row {
 struct State {
   // TForm1
   std::string mainCaption;
+  std::string statusNote;
   bool mainVisible = false;
   int activePage = ui::kPageWipeDrive;
   int methodIndex = 0;
@@ -30,6 +31,7 @@ struct State {
   bool logVisible = false;
   int logLeft = 0;
   int logTop = 0;
+  ui::LogScreen logScreen;
   std::vector<std::string> logLines;
   // TForm3
   bool progressVisible = false;
@@ -111,6 +113,7 @@ void SetRowChecked(List list, int row, bool checked) {
   RowsOf(list)[row].checked = checked;
   app::ListChanged(list);  // as a list view notifies its parent
 }
+void SetStatusNote(const std::string& text) { S().statusNote = text; }
 bool OptionChecked(Option option) {
   return OptionFlag(option);
 }
@@ -132,6 +135,7 @@ void HelpMethodDialog(const std::string& text) {
   S().dialogs.push_back({"help", "How to choose wipe method", Icon::Help, text});
 }
 
+LogScreen LogScreenNow() { return S().logScreen; }
 bool LogVisible() { return S().logVisible; }
 void ShowLogAt(int left, int top) {
   S().logLeft = left;
@@ -173,7 +177,11 @@ long PumpCount() { return S().pumps; }
 
 std::string MainCaption() { return S().mainCaption; }
 bool MainVisible() { return S().mainVisible; }
-void SetActivePage(int page) { S().activePage = page; }
+void SetActivePage(int page) {
+  S().activePage = page;
+  app::PageChanged();  // as the tab notifies its parent
+}
+std::string StatusNote() { return S().statusNote; }
 void SetMethodIndex(int index) { S().methodIndex = index; }
 std::vector<std::vector<std::string>> Rows(ui::List list) {
   std::vector<std::vector<std::string>> out;
@@ -198,6 +206,7 @@ std::vector<std::string> LogTexts() {
   }
   return texts;
 }
+void SetLogScreen(const ui::LogScreen& screen) { S().logScreen = screen; }
 int LogLeft() { return S().logLeft; }
 int LogTop() { return S().logTop; }
 void CloseLogWindow() { S().logVisible = false; }

@@ -32,7 +32,8 @@ long PumpCount();
 // ---- Main window ---------------------------------------------------------------------------
 std::string MainCaption();
 bool MainVisible();
-void SetActivePage(int page);
+void SetActivePage(int page);  // a click on the tab: raises app::PageChanged
+std::string StatusNote();       // the status bar's right panel
 void SetMethodIndex(int index);
 std::vector<std::vector<std::string>> Rows(ui::List list);  // caption first, then sub-items
 // A click on the row's check box: toggles it and raises app::ListChanged, as the list does.
@@ -41,6 +42,9 @@ void ClickCheckBox(ui::List list, int row);
 // ---- Log window ------------------------------------------------------------------------------
 const std::vector<std::string>& LogLines();  // whole lines, time stamp included
 std::vector<std::string> LogTexts();         // the same without the "[h:m s.cs] : " stamp
+// What LogScreenNow answers; by default 96 dots per inch and no work area (the window is only
+// kept off the negative side).
+void SetLogScreen(const ui::LogScreen& screen);
 int LogLeft();
 int LogTop();
 void CloseLogWindow();  // the title-bar close button: hides it

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/win32/framework.h"
 #include "ui/win32/text.h"
 
@@ -27,6 +29,8 @@ void Control::SetText(const std::string& text) { SetWindowTextW(hwnd(), Widen(te
 
 void Control::Show(bool visible) { ShowWindow(hwnd(), visible ? SW_SHOW : SW_HIDE); }
 void Control::Enable(bool enabled) { EnableWindow(hwnd(), enabled ? TRUE : FALSE); }
+void Control::Move(const Placement& at) { MoveWindow(hwnd(), at.left, at.top, at.width, at.height, TRUE); }
+HFONT Control::Font() const { return reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)); }
 
 // ---- Buttons and labels -------------------------------------------------------------------------
 
@@ -127,7 +131,9 @@ void ListView::Create(HWND parent, int id, const Placement& at) {
   CreateChild(parent, WC_LISTVIEWW, "",
               LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_SINGLESEL | WS_TABSTOP,
               WS_EX_CLIENTEDGE, at, id, nullptr);
-  const DWORD extended = LVS_EX_CHECKBOXES | LVS_EX_GRIDLINES | LVS_EX_TRACKSELECT | LVS_EX_FULLROWSELECT;
+  // LVS_EX_INFOTIP: the list asks its parent for a row's tip (LVN_GETINFOTIP).
+  const DWORD extended =
+      LVS_EX_CHECKBOXES | LVS_EX_GRIDLINES | LVS_EX_TRACKSELECT | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP;
   SendMessageW(hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
 }
 
@@ -155,6 +161,20 @@ void ListView::FitColumn(int column) {
   if (width > room && room > 0) {
     SendMessageW(hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(room, 0));
   }
+}
+
+void ListView::FillLastColumn(int minWidth) {
+  HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETHEADER, 0, 0));
+  const int count = header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+  if (count == 0) return;
+  RECT client{};
+  GetClientRect(hwnd(), &client);
+  int others = 0;
+  for (int column = 0; column + 1 < count; ++column) {
+    others += static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
+  }
+  const int width = std::max(minWidth, static_cast<int>(client.right) - others);
+  if (width > 0) SendMessageW(hwnd(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(count - 1), MAKELPARAM(width, 0));
 }
 
 void ListView::ClearRows() { SendMessageW(hwnd(), LVM_DELETEALLITEMS, 0, 0); }
@@ -211,6 +231,26 @@ void ComboBox::AddItem(const std::string& text) {
   }
 }
 
+// The closed box draws its text between its edges and the arrow button, a few pixels in.
+// Measured anew each time: the font changes with the window's DPI.
+int ComboBox::WidthForWidestItem() const {
+  const int dpi = DpiOf(hwnd());
+  WindowDc dc(hwnd());
+  SelectScope select(dc.dc(), Font());
+  const int count = static_cast<int>(SendMessageW(hwnd(), CB_GETCOUNT, 0, 0));
+  int widest = 0;
+  for (int i = 0; i < count; ++i) {
+    const LRESULT length = SendMessageW(hwnd(), CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+    if (length <= 0) continue;
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(hwnd(), CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+    SIZE size{};
+    GetTextExtentPoint32W(dc.dc(), text.c_str(), static_cast<int>(length), &size);
+    widest = std::max(widest, static_cast<int>(size.cx));
+  }
+  return widest + SystemMetricFor(SM_CXVSCROLL, dpi) + 2 * SystemMetricFor(SM_CXEDGE, dpi) + Scaled(8, dpi);
+}
+
 int ComboBox::SelectedIndex() const { return static_cast<int>(SendMessageW(hwnd(), CB_GETCURSEL, 0, 0)); }
 void ComboBox::Select(int index) { SendMessageW(hwnd(), CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
@@ -257,6 +297,11 @@ void StatusBar::SetPanelText(int panel, const std::string& text, bool alignRight
   // against the panel's divider, which two blanks after it keep clear.
   const std::wstring wide = alignRight ? L"\t\t" + Widen(text) + L"  " : Widen(text);
   SendMessageW(hwnd(), SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+int StatusBar::WidthFor(const std::string& text) const {
+  // The two trailing blanks keep the text off the divider; the panel's borders take a few pixels.
+  return TextExtent(Font(), text + "  ").cx + Scaled(4, DpiOf(hwnd()));
 }
 
 // ---- Percentage bar ---------------------------------------------------------------------------

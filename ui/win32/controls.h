@@ -27,6 +27,8 @@ class Control {
   void SetText(const std::string& text);
   void Show(bool visible);
   void Enable(bool enabled);
+  void Move(const Placement& at);  // in the parent's client coordinates
+  HFONT Font() const;
 
  protected:
   void Adopt(HWND window) { window_.reset(window); }
@@ -79,6 +81,9 @@ class ListView : public Control {
   // no horizontal scroll bar.
   // Narrows this column so that it and the columns before it fit the client area.
   void FitColumn(int column);
+  // Gives the last column the room the others leave in the client area, but never less than
+  // minWidth: a wider list shows more of it.
+  void FillLastColumn(int minWidth);
   void ClearRows();
   void AddRow(const std::string& caption, const std::vector<std::string>& subItems);
   int RowCount() const;
@@ -91,6 +96,8 @@ class ComboBox : public Control {
   // The height includes the dropped-down list.
   void Create(HWND parent, int id, const Placement& at);
   void AddItem(const std::string& text);  // the dropped-down list widens to show it whole
+  // The width at which the closed box shows its widest entry whole, beside its arrow button.
+  int WidthForWidestItem() const;
   int SelectedIndex() const;
   void Select(int index);
 };
@@ -110,6 +117,8 @@ class StatusBar : public Control {
   // Widths of the panels from the left, in pixels.
   void SetPanels(const std::vector<int>& widths);
   void SetPanelText(int panel, const std::string& text, bool alignRight);
+  // The width a panel needs to show this text whole, right-aligned as SetPanelText puts it.
+  int WidthFor(const std::string& text) const;
 };
 
 // A progress bar 0 to 100 that draws its position as a percentage in its middle.

@@ -66,12 +66,18 @@ struct MenuTraits {
   }
 };
 
+struct DeviceNotificationTraits {
+  using Type = HDEVNOTIFY;
+  static void Close(HDEVNOTIFY notification) { UnregisterDeviceNotification(notification); }
+};
+
 using UniqueWindow = Unique<WindowTraits>;
 using UniqueFont = Unique<GdiObjectTraits<HFONT>>;
 using UniqueBrush = Unique<GdiObjectTraits<HBRUSH>>;
 using UniqueBitmap = Unique<GdiObjectTraits<HBITMAP>>;
 using UniqueMemoryDc = Unique<MemoryDcTraits>;
 using UniqueMenu = Unique<MenuTraits>;
+using UniqueDeviceNotification = Unique<DeviceNotificationTraits>;
 
 // One reference to a COM object, released once.
 template <typename Interface>

@@ -84,6 +84,28 @@ namespace ui {
 
 void CreateLogWindow() { winui::Form(); }
 
+// The monitor of the main window, where the log window belongs.
+LogScreen LogScreenNow() {
+  LogScreen screen;
+  HWND main = winui::MainFrame();
+  HWND log = winui::Form().frame();
+  screen.dpi = main ? winui::DpiOf(main) : winui::SystemDpi();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoW(MonitorFromWindow(main ? main : log, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    screen.workLeft = monitor.rcWork.left;
+    screen.workTop = monitor.rcWork.top;
+    screen.workRight = monitor.rcWork.right;
+    screen.workBottom = monitor.rcWork.bottom;
+  }
+  RECT outer{};
+  if (GetWindowRect(log, &outer)) {
+    screen.width = outer.right - outer.left;
+    screen.height = outer.bottom - outer.top;
+  }
+  return screen;
+}
+
 bool LogVisible() { return IsWindowVisible(winui::Form().frame()) != FALSE; }
 
 void ShowLogAt(int left, int top) {

@@ -2,7 +2,8 @@
 # At 144 dots per inch (the LogPixels setting of a prefix of the test's own) the three windows
 # and the dialogs are one and a half times their design size, with every control inside its
 # window and none over another (beyond the page control and the caption bar behind the pages),
-# and the lists without a horizontal scroll bar. Screenshots of each show that nothing is cut.
+# and the lists without a horizontal scroll bar; the closed method box shows its entries whole,
+# and the log window opens on the screen. Screenshots of each show that nothing is cut.
 gui_build=$(dirname "$(cd "$1" && pwd)")
 export DUNMERE_WINE_ROOT=$gui_build/wine-dpi144
 source "$(dirname "$0")/session.sh" "$1" dpi
@@ -39,11 +40,15 @@ expect "$out" "client=824 551" "main window at 144 DPI"
 layout_clean TForm1 "main window"
 drive control TForm1 100
 [ "$(size_of "$(rect_of "$out")")" = "810 381" ] || fail "page control at 144 DPI: $out"
-for item in "130 425" "131 23" "132 170" "133 170"; do
-  set -- $item
-  drive control TForm1 "$1"
-  [ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = "$2" ] || fail "control $1 at 144 DPI: $out"
-done
+# The method box at least its design width, scaled; the buttons after it share what is left.
+drive control TForm1 130
+[ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" -ge 425 ] || fail "control 130 at 144 DPI: $out"
+drive control TForm1 131
+[ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = 23 ] || fail "control 131 at 144 DPI: $out"
+drive control TForm1 132
+wipe_width=$(size_of "$(rect_of "$out")" | cut -d' ' -f1)
+drive control TForm1 133
+[ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = "$wipe_width" ] || fail "control 133 at 144 DPI: $out"
 for list in 112 122; do
   drive list TForm1 $list
   printf '%s\n' "$out" | grep -q '^column=0 width=150 ' || fail "first column of list $list not scaled: $out"
@@ -60,6 +65,8 @@ expect "$out" "edges=600 750"
 screenshot main
 drive combo TForm1 130
 [ "$(value "$out" droppedwidth)" -ge 425 ] || fail "the method list is narrower than its box: $out"
+# The closed box shows its longest entry whole.
+[ "$(value "$out" itemwidth)" -ge "$(value "$out" widesttext)" ] || fail "the closed method box cuts its text: $out"
 drive drop TForm1 130 1
 screenshot methods
 drive drop TForm1 130 0
@@ -98,6 +105,9 @@ drive wait TForm3 hidden 10000
 drive wait TForm1 visible 5000
 drive info TForm2
 expect "$out" "client=747 215" "log window at 144 DPI"
+# Opened by the main window's anchor, its offsets as large as the window, and on the screen.
+set -- $(value "$out" rect)
+[ "$1" -ge 0 ] && [ "$2" -ge 0 ] && [ "$3" -le 1024 ] && [ "$4" -le 768 ] || fail "the log window lies off the 1024 x 768 screen: $out"
 layout_clean TForm2 "log window"
 screenshot log
 note "passed"

@@ -403,7 +403,25 @@ int Check(const Args& args) {
   return 0;
 }
 
-// combo <window> <id>: entries and the selected index.
+// The width of a text in the system's message font, which the program's controls use, at the
+// screen's DPI.
+int MessageFontWidth(const std::wstring& text) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) Fail("no message font");
+  HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ previous = SelectObject(screen, font);
+  SIZE size{};
+  GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(screen, previous);
+  ReleaseDC(nullptr, screen);
+  DeleteObject(font);
+  return size.cx;
+}
+
+// combo <window> <id>: entries and the selected index; itemwidth (the closed box's text area)
+// and widesttext (the widest entry's width).
 int Combo(const Args& args) {
   NeedArgs(args, 2, "combo <window> <id>");
   HWND combo = FindControl(FindTop(args[0]), Number(args[1].c_str()));
@@ -413,13 +431,26 @@ int Combo(const Args& args) {
   Print("dropped=" + std::to_string(Send(combo, CB_GETDROPPEDSTATE, 0, 0) ? 1 : 0));
   Print("droppedwidth=" + std::to_string(Send(combo, CB_GETDROPPEDWIDTH, 0, 0)));
   const int count = static_cast<int>(Send(combo, CB_GETCOUNT, 0, 0));
+  int widest = 0;
   for (int i = 0; i < count; ++i) {
     const LRESULT length = Send(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     Send(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
     Print("item=" + std::to_string(i) + " text=" + Escaped(text));
+    widest = std::max(widest, MessageFontWidth(text));
   }
+  // Where the closed box draws its text, as the box itself says (CB_GETCOMBOBOXINFO's rcItem),
+  // and the widest entry in the system's message font: the text is cut when it is wider.
+  RemoteMemory memory(combo, sizeof(COMBOBOXINFO));
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  memory.Write(0, &info, sizeof info);
+  if (Send(combo, CB_GETCOMBOBOXINFO, 0, reinterpret_cast<LPARAM>(memory.At(0)))) {
+    memory.Read(0, &info, sizeof info);
+    Print("itemwidth=" + std::to_string(info.rcItem.right - info.rcItem.left));
+  }
+  Print("widesttext=" + std::to_string(widest));
   return 0;
 }
 

@@ -9,6 +9,8 @@ set(GUI_TESTS windows log_window single_instance pages selection settings help_m
 list(APPEND GUI_TESTS crash_resume demo_tour)
 # The windows at 144 DPI, in a prefix of its own.
 list(APPEND GUI_TESTS dpi)
+# Disks plugged in and pulled out while the program runs.
+list(APPEND GUI_TESTS hotplug)
 foreach(name ${GUI_TESTS})
   add_test(NAME gui_${name}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/${name}.sh ${BIN_DIR})

@@ -13,8 +13,9 @@ expect "$out" "face=Marlett" "title bar font"
 
 # ---- TForm1 ----
 drive info TForm1
+# Resizable and maximisable, so that the lists can take the room and show the model whole.
 for line in "caption=  Dunmere v1.0.0" "visible=1" "client=549 367" "sysmenu=1" "minimizebox=1" \
-            "maximizebox=0" "thickframe=0" "owner=none" "menu=1"; do
+            "maximizebox=1" "thickframe=1" "owner=none" "menu=1"; do
   expect "$out" "$line" "main window"
 done
 main_rect=$(value "$out" rect)
@@ -75,16 +76,28 @@ for line in "dropdownlist=1" "selected=0" \
   expect "$out" "$line" "method box"
 done
 [ "$(printf '%s\n' "$out" | grep -c '^item=')" = 5 ] || fail "the method box has other than five entries"
+# The closed box is wide enough for its longest entry (at least its design width, 283); the two
+# buttons after it give up what it takes beyond that, and the row still ends at the page's edge.
+[ "$(value "$out" itemwidth)" -ge "$(value "$out" widesttext)" ] || fail "the closed method box cuts its text: $out"
 drive control TForm1 130
-[ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = 283 ] || fail "method box width: $out"
+box_width=$(size_of "$(rect_of "$out")" | cut -d' ' -f1)
+[ "$box_width" -ge 283 ] || fail "method box width: $out"
 
-for item in "131 15 ?" "132 113 Wipe it now" "133 113 Resume"; do
+for item in "131 ?" "132 Wipe it now" "133 Resume"; do
   set -- $item
-  id=$1 width=$2; shift 2
+  id=$1; shift
   drive control TForm1 $id
-  [ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = "$width" ] || fail "button $id width: $out"
   printf '%s\n' "$out" | grep -q " text=$*\$" || fail "button $id caption: $out"
 done
+drive control TForm1 131
+[ "$(size_of "$(rect_of "$out")" | cut -d' ' -f1)" = 15 ] || fail "button 131 width: $out"
+drive control TForm1 132
+wipe_rect=$(rect_of "$out")
+drive control TForm1 133
+resume_rect=$(rect_of "$out")
+[ "$(size_of "$wipe_rect" | cut -d' ' -f1)" = "$(size_of "$resume_rect" | cut -d' ' -f1)" ] ||
+  fail "the two buttons differ in width: $wipe_rect, $resume_rect"
+[ "$(echo "$resume_rect" | cut -d' ' -f3)" -le 544 ] || fail "Resume reaches past the page control: $resume_rect"
 
 drive hints TForm1
 expect "$out" 'hint=130 text=Standard overwrite (overwrite with zeros) (1 pass)\r\nChoose wipe method'
@@ -96,6 +109,8 @@ drive status TForm1 140
 expect "$out" "edges=400 500"
 expect "$out" "panel=0 text=Dunmere v1.0.0"
 printf '%s\n' "$out" | grep -q '^panel=1 text=\\t\\t.' || fail "right status panel not right-aligned: $out"
+# Nothing checked: the right panel says that the disks are simulated.
+printf '%s\n' "$out" | grep -q '^panel=1 text=.*Simulated PC' || fail "the status bar does not say the disks are simulated: $out"
 
 # ---- TForm2 ----
 drive info TForm2
