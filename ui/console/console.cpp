@@ -54,6 +54,7 @@ bool OptionChecked(Option option) {
   if (option == Option::VerifyAfterWipe) return cli::bridge::VerifyWanted();
   return S().options[option];
 }
+void SetStatusNote(const std::string&) {}  // no status bar: each target's line names it
 void SetOptionChecked(Option option, bool checked) {
   // The console program never plays a sound, whatever a settings file says.
   if (option != Option::DisableSound) S().options[option] = checked;
@@ -63,6 +64,7 @@ int ConfirmDialog(const std::string&, Icon, const std::string&) { return kDialog
 void WarningDialog(const std::string& text) { cli::bridge::LogLine(text); }
 void HelpMethodDialog(const std::string&) {}
 
+LogScreen LogScreenNow() { return LogScreen(); }  // never placed: the log is the console
 bool LogVisible() { return true; }
 void ShowLogAt(int, int) {}
 void AppendLogLine(const std::string& line) { cli::bridge::LogLine(line); }
