@@ -23,6 +23,15 @@ void RunTurns::Pass() {
   changed_.notify_all();
 }
 
+void RunTurns::PassAndTakeAgain() {
+  if (!takeTurns_) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  ++serving_;
+  const std::uint64_t ticket = nextTicket_++;
+  changed_.notify_all();
+  changed_.wait(lock, [&] { return serving_ == ticket; });
+}
+
 std::uint64_t RunTurns::Waiting() {
   const std::lock_guard<std::mutex> lock(mutex_);
   // The ticket being served belongs to the thread that has the turn, if it was handed out.

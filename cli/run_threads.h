@@ -18,6 +18,9 @@ class RunTurns {
   explicit RunTurns(bool takeTurns) : takeTurns_(takeTurns) {}
   void Take();
   void Pass();
+  // Pass and queue for the next turn in one step: between a Pass and a Take the thread just
+  // served could queue first and be served twice in a row.
+  void PassAndTakeAgain();
   // Threads waiting for their turn now.
   std::uint64_t Waiting();
 

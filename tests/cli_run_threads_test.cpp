@@ -70,8 +70,7 @@ TEST(CliRunThreads, TurnsAlternateAtEveryPump) {
       order += name;
       std::this_thread::yield();
       --inside;
-      turns.Pass();
-      turns.Take();
+      turns.PassAndTakeAgain();
     }
     turns.Pass();
   };
