@@ -51,14 +51,14 @@ constexpr int kMethods = 5;
 
 enum class Option { Method, NoVerify, Format, ReportDir, Field, Shutdown, Yes, Json, Parallel, Help };
 
-struct OptionSpec {
+struct OptionDefinition {
   const char* name;   // lower case, with its dashes
   const char* alias;  // a short form, or nullptr
   Option option;
   bool takesValue;
 };
 
-const OptionSpec kOptions[] = {
+const OptionDefinition kOptions[] = {
     {"--method", "-m", Option::Method, true},
     {"--no-verify", nullptr, Option::NoVerify, false},
     {"--format", nullptr, Option::Format, false},
@@ -71,11 +71,11 @@ const OptionSpec kOptions[] = {
     {"--help", "-h", Option::Help, false},
 };
 
-const OptionSpec* FindOption(const std::string& name) {
+const OptionDefinition* FindOption(const std::string& name) {
   const std::string lower = Lower(name);
   if (lower == "/?" || lower == "-?") return &kOptions[9];
-  for (const OptionSpec& spec : kOptions) {
-    if (lower == spec.name || (spec.alias != nullptr && lower == spec.alias)) return &spec;
+  for (const OptionDefinition& definition : kOptions) {
+    if (lower == definition.name || (definition.alias != nullptr && lower == definition.alias)) return &definition;
   }
   return nullptr;
 }
@@ -256,31 +256,31 @@ bool ParseArguments(const std::vector<std::string>& args, Arguments* arguments, 
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) return Fail(error, "Unknown option " + Quoted(name) + " (--help lists them).");
-    if (spec->option == Option::Help) {
+    const OptionDefinition* definition = FindOption(name);
+    if (definition == nullptr) return Fail(error, "Unknown option " + Quoted(name) + " (--help lists them).");
+    if (definition->option == Option::Help) {
       help = true;
       continue;
     }
     std::string value;
-    if (spec->takesValue) {
+    if (definition->takesValue) {
       if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        return Fail(error, std::string(spec->name) + " needs a value.");
+        return Fail(error, std::string(definition->name) + " needs a value.");
       }
     } else if (equals != std::string::npos) {
-      return Fail(error, std::string(spec->name) + " takes no value.");
+      return Fail(error, std::string(definition->name) + " takes no value.");
     }
-    if (spec->option != Option::Field) {
+    if (definition->option != Option::Field) {
       for (Option earlier : given) {
-        if (earlier == spec->option) return Fail(error, std::string(spec->name) + " is given twice.");
+        if (earlier == definition->option) return Fail(error, std::string(definition->name) + " is given twice.");
       }
     }
-    given.push_back(spec->option);
-    if (!ApplyOption(spec->option, value, arguments, error)) return false;
+    given.push_back(definition->option);
+    if (!ApplyOption(definition->option, value, arguments, error)) return false;
   }
   if (help) {
     *arguments = Arguments();
