@@ -5,10 +5,16 @@
 namespace {
 
 // A volume with open files refuses the lock; a forced dismount then takes it from its file
-// system all the same. A volume that locks is never dismounted.
+// system all the same. A dismounted volume is mounted again by the next program that opens it,
+// but the dismount closed the files that refused the lock, so the lock is asked for again and
+// the dismount alone stays only when it is still refused. A volume that locks is never
+// dismounted.
 bool Secure(const platform::Device& volume) {
   if (!volume) return false;
-  return platform::ControlLockVolume(volume) || platform::ControlDismountVolume(volume);
+  if (platform::ControlLockVolume(volume)) return true;
+  if (!platform::ControlDismountVolume(volume)) return false;
+  platform::ControlLockVolume(volume);
+  return true;
 }
 
 void TellNotSecured(RunContext& context) {

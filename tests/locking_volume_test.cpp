@@ -2,6 +2,7 @@
 // releasing them, and the layout refresh after a disk run.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,7 +73,8 @@ TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
   };
   const std::vector<Case> cases = {
       {sim::LockBehaviour::Locks, true, true, {"Open " + kE, "Lock " + kE}},
-      {sim::LockBehaviour::DismountsOnly, true, true, {"Open " + kE, "Lock " + kE + " failed", "Dismount " + kE}},
+      {sim::LockBehaviour::DismountsOnly, true, true,
+       {"Open " + kE, "Lock " + kE + " failed", "Dismount " + kE, "Lock " + kE + " failed"}},
       {sim::LockBehaviour::Refuses, true, false,
        {"Open " + kE, "Lock " + kE + " failed", "Dismount " + kE + " failed", "Unlock " + kE + " failed",
         "Close " + kE}},
@@ -101,6 +103,42 @@ TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
       EXPECT_EQ(CallsOf(sim::Op::PlaySound)[0].path, "ding.wav");
     }
     EXPECT_FALSE(volume_.valid());
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+}
+
+// The usual case: open files refuse the lock, the dismount closes them, and the lock asked for
+// again holds the volume, so that no other program can mount it again during the run; on its
+// own and among the volumes of a disk.
+TEST_F(LockingTest, AVolumeRefusingTheLockUntilDismountedIsLockedAfterTheDismount) {
+  for (const bool disk : {false, true}) {
+    SCOPED_TRACE(disk ? "disk 1" : "E:");
+    headless::Reset();
+    Load(ThreeVolumeMachine(sim::LockBehaviour::Locks));
+    const std::vector<std::string> volumes = VolumesOf(1);
+    auto dismounted = std::make_shared<bool>(false);
+    sim::SetFaultHook([dismounted](const sim::Call& call) {
+      if (call.path != kE) return false;
+      if (call.op == sim::Op::Dismount) *dismounted = true;
+      return call.op == sim::Op::Lock && !*dismounted;
+    });
+    bool writesInFlight = false;
+    EXPECT_TRUE(disk ? LockDiskVolumes(context_, volumes, &held_) : LockVolume(context_, "E:", &volume_, &writesInFlight));
+    std::vector<std::string> onE;
+    for (const std::string& line : DeviceCalls()) {
+      if (line.find(kE) != std::string::npos) onE.push_back(line);
+    }
+    EXPECT_EQ(onE, (std::vector<std::string>{"Open " + kE, "Lock " + kE + " failed", "Dismount " + kE, "Lock " + kE}));
+    EXPECT_TRUE(Log().empty());
+    sim::ClearCalls();
+    if (disk) {
+      UnlockDiskVolumes(&held_);
+    } else {
+      UnlockVolume(&volume_);
+    }
+    ASSERT_GE(IndexOf(sim::Op::Unlock, kE), 0);
+    EXPECT_TRUE(sim::Calls()[static_cast<std::size_t>(IndexOf(sim::Op::Unlock, kE))].ok) << "the lock was not held";
+    sim::ClearFaults();
     EXPECT_EQ(sim::OpenHandles(), 0);
   }
 }
