@@ -185,6 +185,83 @@ bool ReadSeekPenaltyDescriptor(const std::uint8_t* data, std::size_t bytes, Devi
 std::string BusTypeName(std::uint32_t code);
 std::uint32_t BusTypeCode(const std::string& name);
 
+// ---- What a disk can do to itself (protocol-specific answers) -------------------------------
+
+// NVMe Identify Controller: the sanitize actions of SANICAP (bytes 328-331) and whether Format
+// erases by crypto (FNA byte 524 bit 2).
+struct NvmeController {
+  std::string model;   // MN, bytes 24-63, trimmed
+  std::string serial;  // SN, bytes 4-23, trimmed
+  bool cryptoErase = false;
+  bool blockErase = false;
+  bool overwrite = false;
+  bool cryptoEraseByFormat = false;
+};
+
+// What the Sanitize Status log page (0x81) says of the last or current sanitize.
+enum class SanitizeState { NeverSanitized, Succeeded, InProgress, Failed };
+inline constexpr std::uint32_t kNoEstimate = 0xFFFFFFFFu;
+struct SanitizeStatus {
+  SanitizeState state = SanitizeState::NeverSanitized;
+  std::uint32_t progress = 0;  // SPROG: done so far, out of 65536, while InProgress
+  bool globalDataErased = false;
+  // Seconds each action takes by the disk's estimate; kNoEstimate when it gives none.
+  std::uint32_t overwriteSeconds = kNoEstimate;
+  std::uint32_t blockEraseSeconds = kNoEstimate;
+  std::uint32_t cryptoEraseSeconds = kNoEstimate;
+};
+
+// ATA IDENTIFY DEVICE: the sanitize feature set (word 59), the host protected area (words 82
+// and 85), the 48-bit sector count (words 100-103) and the security state (word 128).
+struct AtaIdentify {
+  bool sanitize = false;
+  bool cryptoScramble = false;
+  bool overwrite = false;
+  bool blockErase = false;
+  bool hpaSupported = false;
+  bool hpaEnabled = false;
+  std::uint64_t sectors = 0;  // user-addressable sectors (words 100-103, else 60-61)
+  bool securitySupported = false;
+  bool securityEnabled = false;
+  bool securityLocked = false;
+  bool securityFrozen = false;
+};
+
+// Reading the raw answers, for both implementations; every field is read only where the answer
+// holds it. False when the answer is too short or holds nonsense (an identify whose texts are
+// not text, an ATA identify whose checksum fails, a log whose state code is unknown).
+bool ReadNvmeIdentifyController(const std::uint8_t* data, std::size_t bytes, NvmeController* controller);
+bool ReadSanitizeStatusLog(const std::uint8_t* data, std::size_t bytes, SanitizeStatus* status);
+bool ReadAtaIdentify(const std::uint8_t* data, std::size_t bytes, AtaIdentify* identify);
+// STORAGE_PROTOCOL_DATA_DESCRIPTOR as IOCTL_STORAGE_QUERY_PROPERTY returned it: where its data
+// lies, counted from the start of the answer. False when the data the descriptor names does not
+// lie wholly inside the bytes returned, after the descriptor itself.
+bool ProtocolDataPlace(const std::uint8_t* data, std::size_t bytes, std::size_t* offset,
+                       std::size_t* length);
+// The task file after READ NATIVE MAX ADDRESS EXT (27h): the last address of the disk from the
+// 48-bit LBA of the current and previous registers. False when the status reports an error.
+bool ReadNativeMaxAddress(const std::uint8_t current[8], const std::uint8_t previous[8],
+                          std::uint64_t* lastAddress);
+
+// The same answers from an open disk (access 0 is enough for the queries). Each is false with
+// the system's error code in *error (ERROR_NOT_SUPPORTED where the driver knows no such query)
+// or with 0 when the answer could not be read.
+bool QueryNvmeController(const Device& device, NvmeController* controller, std::uint32_t* error);
+bool QuerySanitizeStatus(const Device& device, SanitizeStatus* status, std::uint32_t* error);
+bool QueryAtaIdentify(const Device& device, AtaIdentify* identify, std::uint32_t* error);
+// READ NATIVE MAX ADDRESS EXT through IOCTL_ATA_PASS_THROUGH: a question, never a change.
+bool QueryNativeMaxAddress(const Device& device, std::uint64_t* lastAddress, std::uint32_t* error);
+
+// IOCTL_STORAGE_REINITIALIZE_MEDIA on a disk opened ReadWrite: the disk's own sanitize. It is
+// sent from a worker thread, so the caller keeps pumping its window; poll until it returned.
+enum class SanitizeAction { BlockErase, CryptoErase };
+using SanitizeCommand = std::intptr_t;
+inline constexpr SanitizeCommand kNoSanitizeCommand = -1;
+SanitizeCommand StartSanitize(const Device& device, SanitizeAction action);
+// False while the control has not returned. Then *accepted says whether the disk took the
+// command (and *error why not), and the command is gone.
+bool SanitizeReturned(SanitizeCommand command, bool* accepted, std::uint32_t* error);
+
 // ---- Volumes by root path ("E:\") ----------------------------------------------------------
 
 enum DriveTypeCode : std::uint32_t {

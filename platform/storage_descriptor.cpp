@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/raw_bytes.h"
 
 namespace platform {
 namespace {
@@ -29,21 +30,13 @@ constexpr const char* kBusNames[] = {
 };
 constexpr std::uint32_t kBusNameCount = sizeof kBusNames / sizeof kBusNames[0];
 
-std::uint32_t ReadUint32(const std::uint8_t* data, std::size_t at) {
-  return static_cast<std::uint32_t>(data[at]) | static_cast<std::uint32_t>(data[at + 1]) << 8 |
-         static_cast<std::uint32_t>(data[at + 2]) << 16 | static_cast<std::uint32_t>(data[at + 3]) << 24;
-}
+using raw::Read32;
+using raw::Trimmed;
 
 // The part of the answer that is both returned and claimed by the descriptor's own Size.
 std::size_t UsableBytes(const std::uint8_t* data, std::size_t bytes) {
-  const std::uint32_t claimed = ReadUint32(data, kSizeAt);
+  const std::uint32_t claimed = Read32(data, kSizeAt);
   return claimed != 0 && claimed < bytes ? claimed : bytes;
-}
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 // The NUL-terminated text at the offset stored at `field`; empty when the offset is 0 (the
@@ -52,7 +45,7 @@ std::string Trimmed(const std::string& text) {
 std::string TextAt(const std::uint8_t* data, std::size_t usable, std::size_t field,
                    std::size_t fixedPart) {
   if (field + 4 > usable) return std::string();
-  const std::uint32_t offset = ReadUint32(data, field);
+  const std::uint32_t offset = Read32(data, field);
   if (offset < fixedPart || offset >= usable) return std::string();
   const void* nul = std::memchr(data + offset, '\0', usable - offset);
   if (nul == nullptr) return std::string();
@@ -78,7 +71,7 @@ bool ReadDeviceDescriptor(const std::uint8_t* data, std::size_t bytes, DeviceIde
   identity->product = TextAt(data, usable, kProductAt, fixedPart);
   identity->revision = TextAt(data, usable, kRevisionAt, fixedPart);
   identity->serial = TextAt(data, usable, kSerialAt, fixedPart);
-  identity->bus = usable >= kBusTypeAt + 4 ? BusTypeName(ReadUint32(data, kBusTypeAt)) : std::string();
+  identity->bus = usable >= kBusTypeAt + 4 ? BusTypeName(Read32(data, kBusTypeAt)) : std::string();
   return true;
 }
 

@@ -29,17 +29,21 @@ TEST(SimDescriptionTest, TheDocumentedExampleDescribesItsMachine) {
   ASSERT_TRUE(sim::ParseDescription(json, &machine, &error)) << error;
   EXPECT_EQ(machine.windowsDirectory, "C:\\WINDOWS");
   EXPECT_EQ(machine.formatPolls, 2);
-  ASSERT_EQ(machine.disks.size(), 2u);
+  ASSERT_EQ(machine.disks.size(), 3u);
   EXPECT_EQ(machine.disks[0].number, 0);
   EXPECT_EQ(machine.disks[0].size, 256 * kMiB);
   EXPECT_EQ(machine.disks[0].image, "disk0.img");
-  EXPECT_EQ(machine.disks[1].number, 3);
-  EXPECT_TRUE(machine.disks[1].image.empty());
-  EXPECT_TRUE(machine.disks[1].geometryFails);
-  EXPECT_EQ(machine.disks[1].lieFirst, 5u);
-  EXPECT_EQ(machine.disks[1].lieCount, 2u);
-  EXPECT_TRUE(machine.disks[1].lieStoresOther);
-  EXPECT_EQ(machine.disks[1].lieHealsAfter, 1u);
+  EXPECT_EQ(machine.disks[0].sanitize, (std::vector<std::string>{"crypto", "block"}));
+  EXPECT_EQ(machine.disks[0].sanitizeSeconds, 40u);
+  EXPECT_EQ(machine.disks[1].hiddenSectors, 16384u);
+  EXPECT_TRUE(machine.disks[1].securityFrozen);
+  EXPECT_EQ(machine.disks[2].number, 3);
+  EXPECT_TRUE(machine.disks[2].image.empty());
+  EXPECT_TRUE(machine.disks[2].geometryFails);
+  EXPECT_EQ(machine.disks[2].lieFirst, 5u);
+  EXPECT_EQ(machine.disks[2].lieCount, 2u);
+  EXPECT_TRUE(machine.disks[2].lieStoresOther);
+  EXPECT_EQ(machine.disks[2].lieHealsAfter, 1u);
   ASSERT_EQ(machine.volumes.size(), 4u);
   EXPECT_EQ(machine.volumes[0].letter, 'C');
   EXPECT_EQ(machine.volumes[0].offset, kMiB);
@@ -72,6 +76,11 @@ TEST(SimDescriptionTest, MissingFieldsKeepTheirDefaults) {
   EXPECT_EQ(machine.disks[0].size, 1ULL << 30);
   EXPECT_EQ(machine.disks[0].bytesPerSector, 512u);
   EXPECT_TRUE(machine.disks[0].openable);
+  EXPECT_TRUE(machine.disks[0].sanitize.empty());
+  EXPECT_TRUE(machine.disks[0].sanitizeLog);
+  EXPECT_EQ(machine.disks[0].sanitizeError, 0u);
+  EXPECT_EQ(machine.disks[0].hiddenSectors, 0u);
+  EXPECT_FALSE(machine.disks[0].securityFrozen);
   EXPECT_EQ(machine.volumes[0].letter, 'E');
   EXPECT_EQ(machine.volumes[0].length, 512 * kMiB);
   EXPECT_EQ(machine.volumes[0].driveType, platform::kDriveRemovable);
@@ -149,6 +158,22 @@ INSTANTIATE_TEST_SUITE_P(
                        "disks[0].lies[1]: expected a whole number from 0"},
         BadDescription{R"({"disks": [{"number": 0, "size": 512, "lieStores": "zeros"}]})",
                        "disks[0].lieStores: expected \"nothing\" or \"other\""},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "NVMe", "sanitize": "crypto"}]})",
+                       "disks[0].sanitize: expected a list of \"crypto\""},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "NVMe", "sanitize": ["crypto", "crypto"]}]})",
+                       "disks[0].sanitize: expected a list"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "NVMe", "sanitize": ["secure"]}]})",
+                       "disks[0].sanitize: expected a list"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "SATA", "sanitize": ["block"]}]})",
+                       "disks[0].sanitize: only a disk whose bus is \"NVMe\""},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "NVMe", "hiddenSectors": 8}]})",
+                       "disks[0].hiddenSectors: only a disk whose bus is \"SATA\" or \"ATA\""},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "securityFrozen": true}]})",
+                       "disks[0].securityFrozen: only a disk whose bus"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "NVMe", "sanitizeSeconds": -1}]})",
+                       "disks[0].sanitizeSeconds: expected a whole number from 0 to 86400"},
+        BadDescription{R"({"disks": [{"number": 0, "size": 512, "bus": "NVMe", "sanitizeLog": 0}]})",
+                       "disks[0].sanitizeLog: expected true or false"},
         BadDescription{R"({"disks": [{"number": 0, "size": 512, "colour": "red"}]})",
                        "disks[0]: unknown field \"colour\""},
         BadDescription{R"({"disks": [{"number": 0, "size": 512}, {"number": 0, "size": 512}]})",

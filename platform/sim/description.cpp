@@ -1,5 +1,6 @@
 // Reading a machine description (JSON, docs/simulated-machine.md). Every mistake gives one line
 // naming the field; the library's exceptions are caught here and never leave the function.
+#include <algorithm>
 #include <cctype>
 #include <exception>
 #include <initializer_list>
@@ -205,12 +206,38 @@ bool ReadLies(const Json& object, const std::string& where, Disk* disk, Problem*
   return ReadNumber(object, where, "lieHealsAfter", 0, 1000000, &disk->lieHealsAfter, problem);
 }
 
+// "sanitize": the actions the disk's own erase offers, each named once.
+bool ReadSanitize(const Json& object, const std::string& where, Disk* disk, Problem* problem) {
+  if (object.contains("sanitize")) {
+    const Json& value = object.at("sanitize");
+    const std::string field = Field(where, "sanitize");
+    const char* expected = "expected a list of \"crypto\", \"block\" and \"overwrite\", each at most once";
+    if (!value.is_array()) return Fail(problem, field, expected);
+    disk->sanitize.clear();
+    for (const Json& item : value) {
+      const std::string name = item.is_string() ? item.get<std::string>() : std::string();
+      if ((name != "crypto" && name != "block" && name != "overwrite") ||
+          std::find(disk->sanitize.begin(), disk->sanitize.end(), name) != disk->sanitize.end()) {
+        return Fail(problem, field, expected);
+      }
+      disk->sanitize.push_back(name);
+    }
+  }
+  return ReadNumber(object, where, "sanitizeSeconds", 0, 86400, &disk->sanitizeSeconds, problem) &&
+         ReadBool(object, where, "sanitizeLog", &disk->sanitizeLog, problem) &&
+         ReadNumber(object, where, "sanitizeError", 0, 65535, &disk->sanitizeError, problem) &&
+         ReadNumber(object, where, "hiddenSectors", 0, 1LL << 40, &disk->hiddenSectors, problem) &&
+         ReadBool(object, where, "securityFrozen", &disk->securityFrozen, problem);
+}
+
 bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* problem) {
   if (!value.is_object()) return Fail(problem, where, "expected an object { ... }");
   if (!OnlyKnownFields(value, where,
                        {"number", "size", "image", "openable", "geometryFails",
                         "geometryExFails", "bytesPerSector", "writeCache", "cacheSeed",
-                        "model", "serial", "bus", "solidState", "lies", "lieStores", "lieHealsAfter"},
+                        "model", "serial", "bus", "solidState", "lies", "lieStores", "lieHealsAfter",
+                        "sanitize", "sanitizeSeconds", "sanitizeLog", "sanitizeError", "hiddenSectors",
+                        "securityFrozen"},
                        problem)) {
     return false;
   }
@@ -228,7 +255,7 @@ bool ReadDisk(const Json& value, const std::string& where, Disk* disk, Problem* 
          ReadString(value, where, "model", &disk->model, problem) &&
          ReadString(value, where, "serial", &disk->serial, problem) &&
          ReadBus(value, where, &disk->bus, problem) && ReadSolidState(value, where, &disk->solidState, problem) &&
-         ReadLies(value, where, disk, problem);
+         ReadLies(value, where, disk, problem) && ReadSanitize(value, where, disk, problem);
 }
 
 bool ReadVolume(const Json& value, const std::string& where, Volume* volume, Problem* problem) {

@@ -53,6 +53,8 @@ bool Openable(const DeviceId& id) {
          !LockedByAnother(volume->letter, platform::kNoHandle);
 }
 
+}  // namespace
+
 // Logs a control sent to the handle and asks the fault hook. Null (the call answered as failed)
 // when the hook fails it or the handle is not open.
 HandleState* BeginControl(Op op, const platform::Device& device, std::size_t* record) {
@@ -69,6 +71,8 @@ bool Finish(std::size_t record, bool ok) {
   Answer(record, ok);
   return ok;
 }
+
+namespace {
 
 // The disk a handle's geometry comes from: the disk itself, or the one holding the volume.
 const Disk* DiskBehind(const HandleState& handle) {
@@ -306,7 +310,7 @@ std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes
       Record(Op::Read, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
   Region region;
   if (FaultInjected(record) || handle == nullptr || handle->access == Access::QueryOnly ||
-      !DeviceRegion(handle->device, &region)) {
+      !DeviceRegion(handle->device, &region) || !MediaAvailable(handle->device)) {
     AnswerTransfer(record, bytes, 0);
     return 0;
   }
@@ -323,7 +327,8 @@ std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_
       Record(Op::Write, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
   Region region;
   if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
-      !Writable(handle->access) || !DeviceRegion(handle->device, &region)) {
+      !Writable(handle->access) || !DeviceRegion(handle->device, &region) ||
+      !MediaAvailable(handle->device)) {
     AnswerTransfer(record, bytes, 0);
     return 0;
   }
@@ -355,7 +360,7 @@ WriteInFlight StartWrite(const Device& device, std::uint64_t offset, const void*
   Region region;
   if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
       handle->access != Access::ReadWriteUnbuffered || !DeviceRegion(handle->device, &region) ||
-      !WholeSectors(*handle, offset, buffer, bytes)) {
+      !MediaAvailable(handle->device) || !WholeSectors(*handle, offset, buffer, bytes)) {
     AnswerTransfer(record, bytes, 0);
     Answer(record, false);  // a refused write of no bytes still failed
     return kNoWrite;

@@ -91,7 +91,8 @@ bool DeviceRegion(const DeviceId& id, Region* region) {
   auto cache = state.caches.find(diskNumber);
   region->cache = cache == state.caches.end() ? nullptr : cache->second.get();
   region->offset = offset;
-  region->length = id.isDisk ? store->second->size() : length;
+  const Disk* disk = FindDisk(diskNumber);
+  region->length = id.isDisk ? (disk != nullptr ? disk->size : store->second->size()) : length;
   return true;
 }
 
@@ -155,7 +156,8 @@ namespace {
 
 // A new disk gets its table first, so that its volumes are mounted for their boot sectors.
 // Every disk's volumes are mounted afresh.
-bool PrepareNewDisks(const std::set<int>& newDisks, std::string* error) {
+bool PrepareNewDisks(const std::set<int>& newDisks, const std::map<int, SanitizeRun>& keptRuns,
+                     std::string* error) {
   State& state = TheState();
   for (const Disk& disk : state.machine.disks) {
     if (newDisks.count(disk.number) == 0 || !DiskHasTable(state.machine, disk)) continue;
@@ -166,6 +168,11 @@ bool PrepareNewDisks(const std::set<int>& newDisks, std::string* error) {
       return false;
     }
   }
+  std::map<int, SanitizeRun> runs;
+  for (const auto& run : keptRuns) {
+    if (newDisks.count(run.first) == 0) runs.insert(run);
+  }
+  RestoreSanitizeRuns(runs);
   MountAllVolumes();
   for (const Volume& volume : state.machine.volumes) {
     if (volume.fileSystem.empty() || newDisks.count(volume.disk) == 0) continue;
@@ -183,9 +190,9 @@ bool PrepareNewDisks(const std::set<int>& newDisks, std::string* error) {
 // or fresh memory. *created tells that its media are new.
 std::unique_ptr<BackingStore> OpenStore(const Disk& disk, bool* created, std::string* error) {
   *created = true;
-  if (disk.image.empty()) return MakeMemoryStore(disk.size);
+  if (disk.image.empty()) return MakeMemoryStore(StoreBytes(disk));
   std::string problem;
-  std::unique_ptr<BackingStore> store = OpenImageStore(disk.image, disk.size, created, &problem);
+  std::unique_ptr<BackingStore> store = OpenImageStore(disk.image, StoreBytes(disk), created, &problem);
   if (!store && error != nullptr) *error = "disk " + std::to_string(disk.number) + ": " + problem;
   return store;
 }
@@ -198,7 +205,7 @@ Machine Normalised(const Machine& description) {
 
 // Loads the machine; memory disks found in `kept` with the same size keep those media.
 bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<BackingStore>> kept,
-                 std::string* error) {
+                 const std::map<int, SanitizeRun>& keptRuns, std::string* error) {
   std::string problem;
   if (!CheckMachine(description, &problem)) {
     if (error != nullptr) *error = problem;
@@ -212,7 +219,7 @@ bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<Backi
   for (const Disk& disk : machine.disks) {
     bool created = true;
     auto old = kept.find(disk.number);
-    if (disk.image.empty() && old != kept.end() && old->second && old->second->size() == disk.size) {
+    if (disk.image.empty() && old != kept.end() && old->second && old->second->size() == StoreBytes(disk)) {
       stores[disk.number] = std::move(old->second);
       created = false;
     } else {
@@ -231,7 +238,7 @@ bool LoadKeeping(const Machine& description, std::map<int, std::unique_ptr<Backi
       state.caches[disk.number] = std::make_unique<WriteCache>(disk.writeCache, disk.cacheSeed);
     }
   }
-  return PrepareNewDisks(newDisks, error);
+  return PrepareNewDisks(newDisks, keptRuns, error);
 }
 
 // The same device as far as Windows can tell: a disk described alike in what it says of
@@ -285,14 +292,18 @@ PlugChanges Compare(const std::vector<Volume>& volumesBefore, const std::vector<
 
 }  // namespace
 
-bool Load(const Machine& description, std::string* error) { return LoadKeeping(description, {}, error); }
+bool Load(const Machine& description, std::string* error) {
+  return LoadKeeping(description, {}, {}, error);
+}
 
 bool Restart(const Machine& description, std::string* error) {
   // What never left the caches is lost, as it is when the power goes.
   for (auto& cache : TheState().caches) cache.second->Drop();
   std::map<int, std::unique_ptr<BackingStore>> kept;
   for (auto& store : TheState().stores) kept[store.first] = std::move(store.second);
-  return LoadKeeping(description, std::move(kept), error);
+  // A memory disk keeps its sanitize state as an image disk keeps it beside its image.
+  const std::map<int, SanitizeRun> runs = TheState().sanitizes;
+  return LoadKeeping(description, std::move(kept), runs, error);
 }
 
 bool Replug(const Machine& description, PlugChanges* changes, std::string* error) {
@@ -356,7 +367,15 @@ bool Replug(const Machine& description, PlugChanges* changes, std::string* error
   state.machine = std::move(machine);
   state.stores = std::move(stores);
   state.caches = std::move(caches);
-  if (!PrepareNewDisks(newDisks, error)) return false;
+  // A disk left plugged in goes on with its sanitize as if nothing happened; the others
+  // bring what their images hold.
+  std::map<int, SanitizeRun> keptRuns;
+  for (const auto& run : state.sanitizes) {
+    if (keptDisks.count(run.first) != 0) keptRuns.insert(run);
+  }
+  state.sanitizes.clear();
+  if (!PrepareNewDisks(newDisks, {}, error)) return false;
+  for (const auto& run : keptRuns) state.sanitizes[run.first] = run.second;
   if (changes != nullptr) *changes = Compare(volumesBefore, disksBefore, keptDisks);
   return true;
 }

@@ -46,6 +46,18 @@ struct Disk {
   std::uint64_t lieCount = 0;
   bool lieStoresOther = false;
   std::uint32_t lieHealsAfter = 0;
+  // An NVMe disk's own sanitize: the actions it offers ("crypto", "block", "overwrite"; none by
+  // default), how long one takes on the machine's clock, whether it answers the Sanitize Status
+  // log page, and a Win32 error the sanitize control fails with (0: it is accepted). A lying
+  // disk's lying blocks keep their bytes through a sanitize too.
+  std::vector<std::string> sanitize;
+  std::uint32_t sanitizeSeconds = 30;
+  bool sanitizeLog = true;
+  std::uint32_t sanitizeError = 0;
+  // A SATA or ATA disk: sectors of a host protected area past `size` (the image holds them; the
+  // disk reports `size`, READ NATIVE MAX ADDRESS the whole), and its security state frozen.
+  std::uint64_t hiddenSectors = 0;
+  bool securityFrozen = false;
 };
 
 struct Volume {
@@ -163,6 +175,8 @@ enum class Op {
   Flush, ExtendedDasd,
   Identity,           // QueryDeviceIdentity
   CreateFolder,
+  NvmeIdentify, SanitizeLog, AtaIdentify, NativeMax,  // the protocol-specific queries
+  Sanitize,           // IOCTL_STORAGE_REINITIALIZE_MEDIA; bytes: the SanitizeAction as a number
 };
 struct Call {
   Op op;
@@ -215,6 +229,11 @@ bool Restart(const Machine& machine, std::string* error);
 // Bytes that reached the media of the disk since they were created or opened (a restart keeps
 // counting).
 std::uint64_t MediaBytesWritten(int disk);
+
+// ---- The disks' own sanitize ------------------------------------------------------------------
+// The next sanitize of the disk stops half-way and fails, as a disk whose erase hits a fault:
+// its media is half changed and it then takes nothing but a new sanitize.
+void FailSanitizeMidway(int disk);
 
 // ---- Clock ---------------------------------------------------------------------------------
 void SetClock(int hour, int minute, int second, int milliseconds = 0);

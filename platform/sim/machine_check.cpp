@@ -41,6 +41,16 @@ bool CheckDisks(const Machine& machine, std::string* error) {
       return Fail(error, DiskField(i, "bytesPerSector") + ": " + std::to_string(sector) +
                              " is not 512, 1024, 2048 or 4096");
     }
+    if (!disk.sanitize.empty() && disk.bus != "NVMe") {
+      return Fail(error, DiskField(i, "sanitize") + ": only a disk whose bus is \"NVMe\" sanitizes itself here");
+    }
+    if ((disk.hiddenSectors > 0 || disk.securityFrozen) && disk.bus != "SATA" && disk.bus != "ATA") {
+      return Fail(error, DiskField(i, disk.hiddenSectors > 0 ? "hiddenSectors" : "securityFrozen") +
+                             ": only a disk whose bus is \"SATA\" or \"ATA\" has one");
+    }
+    if (disk.hiddenSectors > (UINT64_MAX - disk.size) / disk.bytesPerSector) {
+      return Fail(error, DiskField(i, "hiddenSectors") + ": too many");
+    }
     if (!disk.image.empty() && !images.insert(disk.image).second) {
       return Fail(error, DiskField(i, "image") + ": \"" + disk.image +
                              "\" is the image of another disk too");

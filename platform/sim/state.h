@@ -129,6 +129,11 @@ struct HandleState {
   bool unplugged = false;  // its device was pulled out: every call on it fails until it is closed
 };
 
+// Logs a control sent to the handle and asks the fault hook. Null (the call answered as failed)
+// when the hook fails it or the handle is not open.
+HandleState* BeginControl(Op op, const platform::Device& device, std::size_t* record);
+bool Finish(std::size_t record, bool ok);  // answers the call: ok
+
 const Disk* FindDisk(int number);
 // A volume mounted now (from its disk's partition table, or described without a disk); null for
 // a letter the machine does not have at the moment.
@@ -209,6 +214,21 @@ struct WriteInFlightState {
   std::uint32_t transferred = 0;
 };
 
+// The sanitize a disk carries out, or the last one it carried out.
+struct SanitizeRun {
+  platform::SanitizeAction action = platform::SanitizeAction::CryptoErase;
+  platform::SanitizeState state = platform::SanitizeState::NeverSanitized;
+  std::uint32_t startedMs = 0;  // TickCount when it started (or restarted at power-on)
+  bool failMidway = false;
+};
+// The bytes a disk's store holds: what it reports and its hidden sectors past that.
+std::uint64_t StoreBytes(const Disk& disk);
+// False while the disk behind the device sanitizes or its last sanitize failed: every read and
+// write is refused then, as the disk refuses them.
+bool MediaAvailable(const DeviceId& id);
+// The sanitize state a disk keeps over a power cut (image disks in a file beside the image).
+void RestoreSanitizeRuns(const std::map<int, SanitizeRun>& keptMemoryDisks);
+
 struct PendingFormat {
   std::string fileSystem;
   std::string label;
@@ -247,6 +267,10 @@ struct State {
   std::vector<WriteInFlightState> writesInFlight;  // started and not yet finished, in start order
   platform::WriteInFlight nextWrite = 1;
   std::uint64_t completionDraw = 0x9E3779B97F4A7C15ull;  // the order writes in flight complete in
+  std::map<int, SanitizeRun> sanitizes;  // by disk number
+  std::set<int> failSanitizeMidway;      // disks whose next sanitize fails half-way
+  std::map<platform::SanitizeCommand, std::pair<bool, std::uint32_t>> sanitizeCommands;  // accepted, error
+  platform::SanitizeCommand nextSanitizeCommand = 1;
 };
 State& TheState();
 // Carries out the writes in flight of the handle (kNoHandle: of every handle), all of them.

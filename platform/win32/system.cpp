@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/true_version.h"
 #include "platform/win32/unique_handle.h"
 
 namespace platform {
@@ -67,15 +68,20 @@ bool UserName(std::string* name) {
 
 // GetVersionExA answers with the version the executable's manifest declares support for (6.2
 // for anything newer without one); ntdll's RtlGetVersion tells the truth.
-bool WindowsVersion(std::string* version) {
+bool win32::TrueVersion(OSVERSIONINFOW* info) {
   using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   FARPROC entry = ntdll == nullptr ? nullptr : GetProcAddress(ntdll, "RtlGetVersion");
   // The detour through void(*)() is the conversion GCC accepts between function pointer types.
   auto call = entry == nullptr ? nullptr : reinterpret_cast<RtlGetVersionCall>(reinterpret_cast<void (*)()>(entry));
+  *info = OSVERSIONINFOW{};
+  info->dwOSVersionInfoSize = sizeof *info;
+  return call != nullptr && call(info) == 0;
+}
+
+bool WindowsVersion(std::string* version) {
   OSVERSIONINFOW info = {};
-  info.dwOSVersionInfoSize = sizeof info;
-  if (call == nullptr || call(&info) != 0) return false;
+  if (!win32::TrueVersion(&info)) return false;
   if (version != nullptr) {
     *version = "Windows " + std::to_string(info.dwMajorVersion) + "." +
                std::to_string(info.dwMinorVersion) + " (build " + std::to_string(info.dwBuildNumber) + ")";
