@@ -283,6 +283,54 @@ TEST_F(ImageDrive, IdentityOfAnImageIsUnknown) {
   EXPECT_EQ(empty.solidState, platform::DeviceAnswer::Unknown);
 }
 
+// Wine knows none of the protocol-specific queries, ATA pass-through or the sanitize control:
+// each is refused with the system's error code (never taken for an answer), and the sanitize
+// writes nothing.
+void ExpectProtocolControlsRefused(const Device& device, const std::string& path) {
+  std::uint32_t error = 0;
+  platform::NvmeController controller;
+  EXPECT_FALSE(platform::QueryNvmeController(device, &controller, &error));
+  EXPECT_NE(error, 0u);
+  platform::SanitizeStatus status;
+  error = 0;
+  EXPECT_FALSE(platform::QuerySanitizeStatus(device, &status, &error));
+  EXPECT_NE(error, 0u);
+  platform::AtaIdentify identify;
+  error = 0;
+  EXPECT_FALSE(platform::QueryAtaIdentify(device, &identify, &error));
+  EXPECT_NE(error, 0u);
+  std::uint64_t last = 0;
+  error = 0;
+  EXPECT_FALSE(platform::QueryNativeMaxAddress(device, &last, &error));
+  EXPECT_NE(error, 0u);
+
+  std::vector<std::uint8_t> before(1 << 20);
+  ASSERT_TRUE(platform::SetPosition(device, 0, Origin::Begin));
+  ASSERT_EQ(platform::ReadDevice(device, before.data(), 1 << 20), 1u << 20);
+  const platform::SanitizeCommand command = platform::StartSanitize(device, platform::SanitizeAction::CryptoErase);
+  bool accepted = true;
+  error = 0;
+  for (int wait = 0; wait < 500 && !platform::SanitizeReturned(command, &accepted, &error); ++wait) Sleep(10);
+  EXPECT_FALSE(accepted);
+  EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_NOT_SUPPORTED)) << path;
+  Device again = platform::OpenDevice(path, Access::Read);
+  std::vector<std::uint8_t> after(1 << 20);
+  ASSERT_EQ(platform::ReadDevice(again, after.data(), 1 << 20), 1u << 20);
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(ImageDrive, ProtocolControlsAreRefusedAndTheSanitizeWritesNothing) {
+  Device device = Open(Access::ReadWrite);
+  ASSERT_TRUE(device.valid());
+  ExpectProtocolControlsRefused(device, path_);
+}
+
+TEST_F(LoopDrive, ProtocolControlsAreRefusedAndTheSanitizeWritesNothing) {
+  Device device = Open(Access::ReadWrite);
+  ASSERT_TRUE(device.valid());
+  ExpectProtocolControlsRefused(device, path_);
+}
+
 // An empty Device holds the value Windows also takes for "this process"; Wine lets the lock
 // controls succeed on that, so the layer must not pass it on.
 TEST(Devices, NothingIsSentThroughAnEmptyDevice) {
