@@ -16,7 +16,8 @@ fail() {
 for step in 01-drives 02-stick-chosen 03-first-confirmation 04-progress 05-cancelled 06-restarted \
   07-resume-confirmation 08-resumed-progress 09-finished 10-disk-chosen 11-disk-confirmation \
   12-disk-progress 13-disk-cancelled 14-drives-without-disk1 15-disk-restarted \
-  16-disk-resume-confirmation 17-disk-resumed-progress 18-disk-finished; do
+  16-disk-resume-confirmation 17-disk-resumed-progress 18-disk-finished 19-stick-checked \
+  20-stick-pulled 21-other-stick-checked; do
   shot=$folder/demo-tour-$step.png
   [ -s "$shot" ] || fail "no screenshot $shot"
   [ "$(identify -format '%m %w %h' "$shot" 2>/dev/null)" = "PNG 1024 768" ] || fail "$shot is no picture of the desktop"
