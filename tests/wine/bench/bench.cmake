@@ -9,3 +9,9 @@ target_link_options(dunmere_flush_bench PRIVATE
   -Wl,--wrap=_ZN8platform11FlushDeviceERKNS_6DeviceE
   -Wl,--wrap=_ZN8platform7SleepMsEj
   -Wl,--wrap=_ZN8platform10StartWriteERKNS_6DeviceEyPKvj)
+
+# The sampling benchmark, run by tests/wine/bench/sampling-bench (scripts/bench): the two sample
+# reads of a verification by sampling against one overwrite pass, on the real Windows calls.
+add_executable(dunmere_sampling_bench ${CMAKE_CURRENT_LIST_DIR}/sampling_bench.cpp
+  $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_win32> $<TARGET_OBJECTS:ui_headless>)
+target_link_libraries(dunmere_sampling_bench PRIVATE ${WIN32_SYSTEM_LIBS})
