@@ -36,11 +36,26 @@ struct ErasureReport {
 // "Disk 1 is a solid-state drive: ..." for a target on a solid-state disk, else empty.
 std::string SolidStateNotice(const ReportTarget& target);
 
+// The blocks from firstBlock to endBlock - 1 (and the tail) that a run stopped in the
+// method's first pass never wrote: they hold what they held before the run.
+struct NeverReached {
+  bool any = false;
+  std::uint32_t firstBlock = 0;
+  std::uint32_t endBlock = 0;
+  bool tail = false;
+  std::uint64_t bytes = 0;
+};
+NeverReached NeverReachedOf(const RunResult& run);
+// "none", or every part the run left unwritten: "2,101,248 bytes the run never reached:
+// blocks 14 to 15 and the tail", the blocks whose writes failed, the blocks read back wrong.
+std::string NotOverwrittenText(const RunResult& run);
+
 // "drive E" or "disk 1", as the file name says it.
 std::string ReportTargetName(const ReportTarget& target);
 // "Dunmere 2026-03-02 14-05-09 drive E.html"
 std::string ReportFileName(const platform::LocalTime& at, const ReportTarget& target);
 std::string HtmlEscaped(const std::string& text);
+std::string ThousandsGrouped(std::uint64_t value);  // 201326592 gives "201,326,592"
 std::string ComposeReportHtml(const ErasureReport& report);
 
 // Fills the tool's and the computer's part of the report, and the user's fields.

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr std::size_t kBlocksListed = 20;
-
 const char* const kStyle =
     "@page{size:auto;margin:12mm}"
     "body{font:10pt/1.3 Arial,Helvetica,sans-serif;color:#000;margin:6mm auto;max-width:180mm}"
@@ -24,13 +22,6 @@ const char* const kStyle =
 std::string Digits(std::uint64_t value, int width) {
   std::string text = std::to_string(value);
   while (static_cast<int>(text.size()) < width) text.insert(text.begin(), '0');
-  return text;
-}
-
-// 201326592 gives "201,326,592".
-std::string Grouped(std::uint64_t value) {
-  std::string text = std::to_string(value);
-  for (int at = static_cast<int>(text.size()) - 3; at > 0; at -= 3) text.insert(static_cast<std::size_t>(at), ",");
   return text;
 }
 
@@ -163,7 +154,7 @@ void AddTarget(const ErasureReport& report, Page* page) {
   page->Row("Firmware revision", OrUnknown(identity.revision));
   page->Row("Bus", OrUnknown(identity.bus));
   page->Row("Solid-state", AnswerText(identity.solidState));
-  page->Row("Size", Grouped(target.sizeBytes) + " bytes (" + OrUnknown(target.sizeText) + ")");
+  page->Row("Size", ThousandsGrouped(target.sizeBytes) + " bytes (" + OrUnknown(target.sizeText) + ")");
   if (!target.isDisk) {
     page->Row("Former file system", target.fileSystem.empty() ? "none" : target.fileSystem);
     page->Row("Former label", target.label.empty() ? "none" : target.label);
@@ -184,7 +175,7 @@ void AddMethod(const ErasureReport& report, Page* page) {
   page->Row("Resumed", run.resumed ? "yes, from pass " + std::to_string(run.firstPass + 1) + " at block " +
                                          std::to_string(run.startBlock)
                                    : "no");
-  page->Row("Bytes per pass", Grouped(run.bytesPerPass));
+  page->Row("Bytes per pass", ThousandsGrouped(run.bytesPerPass));
 }
 
 void AddTime(const ErasureReport& report, Page* page) {
@@ -213,20 +204,6 @@ std::string ResultText(const RunResult& run) {
   return "failed: " + OrUnknown(run.failureReason);
 }
 
-std::string UnwrittenText(const RunResult& run) {
-  if (run.unwrittenBytes == 0) return "none";
-  std::string text = Grouped(run.unwrittenBytes) + " bytes";
-  if (run.unwrittenBlocks.empty()) return text + " (at the end of a pass)";
-  text += "; blocks of 1 MB: ";
-  for (std::size_t i = 0; i < run.unwrittenBlocks.size() && i < kBlocksListed; ++i) {
-    text += (i == 0 ? "" : ", ") + std::to_string(run.unwrittenBlocks[i]);
-  }
-  if (run.unwrittenBlocks.size() > kBlocksListed) {
-    text += " and " + std::to_string(run.unwrittenBlocks.size() - kBlocksListed) + " more";
-  }
-  return text;
-}
-
 std::string FormatText(const ErasureReport& report) {
   if (report.target.isDisk) return "not applicable (whole disk)";
   if (!report.run.formatAsked) return "no";
@@ -238,7 +215,7 @@ void AddResult(const ErasureReport& report, Page* page) {
   const RunResult& run = report.run;
   page->Heading("Result");
   page->Row("Result", ResultText(run));
-  page->Row("Not overwritten", UnwrittenText(run));
+  page->Row("Not overwritten", NotOverwrittenText(run));
   page->Row("Verification", run.verification.method + ": " + run.verification.result);
   page->Row("Formatted", FormatText(report));
   if (!report.solidStateNotice.empty()) page->Row("Notice", report.solidStateNotice);
@@ -259,6 +236,12 @@ void AddSignatures(Page* page) {
 }
 
 }  // namespace
+
+std::string ThousandsGrouped(std::uint64_t value) {
+  std::string text = std::to_string(value);
+  for (int at = static_cast<int>(text.size()) - 3; at > 0; at -= 3) text.insert(static_cast<std::size_t>(at), ",");
+  return text;
+}
 
 std::string HtmlEscaped(const std::string& text) {
   std::string escaped;

@@ -88,6 +88,15 @@ Json ResultJson(const ErasureReport& report) {
   json["reason"] = run.outcome == RunOutcome::Failed ? TextOrNull(run.failureReason) : Json(nullptr);
   json["notOverwrittenBytes"] = run.unwrittenBytes;
   json["notOverwrittenBlocks"] = run.unwrittenBlocks;
+  const NeverReached range = NeverReachedOf(run);
+  json["neverReached"] = range.any ? Json({{"firstBlock", range.firstBlock},
+                                           {"lastBlock", range.endBlock - 1},
+                                           {"tail", range.tail},
+                                           {"bytes", range.bytes}})
+                                   : Json(nullptr);
+  json["readBackWrong"] = run.wrongBytes == 0 ? Json(nullptr)
+                                              : Json({{"blocks", run.wrongBlocks}, {"bytes", run.wrongBytes}});
+  json["notOverwritten"] = NotOverwrittenText(run);
   json["verification"] = {{"method", run.verification.method}, {"result", run.verification.result}};
   Json format;
   format["asked"] = !report.target.isDisk && run.formatAsked;

@@ -4,6 +4,7 @@
 // changes nothing of the run. Also the solid-state notice before the first question.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -113,6 +114,14 @@ class ErasureReportTest : public AppTest {
     if (names.empty()) return ReadReport("");
     std::ifstream in(HostPath("Reports/" + names[0]), std::ios::binary);
     return ReadReport(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  }
+
+  nlohmann::json OnlyJson() const {
+    const std::vector<std::string> names = ReportFiles(".json");
+    EXPECT_EQ(names.size(), 1u);
+    if (names.empty()) return nlohmann::json();
+    std::ifstream in(HostPath("Reports/" + names[0]), std::ios::binary);
+    return nlohmann::json::parse(in, nullptr, false);
   }
 
   static bool Logged(const std::string& text) {
@@ -231,6 +240,74 @@ TEST_F(ErasureReportTest, FailedRunGivesTheReasonAndTheBlocksNotOverwritten) {
   EXPECT_NE(report.Field("Pass 4 (not finished)").find(" MB"), std::string::npos);
   EXPECT_EQ(report.fields.count("Pass 5"), 0u);
   EXPECT_TRUE(report.Logged("Wipe aborted!"));
+}
+
+// Whatever ended the run, the report names every block that still holds former data: checked
+// against the media, where every block the report does not name was overwritten.
+TEST_F(ErasureReportTest, NotOverwrittenNamesWhatACancelAnAbortOrTheReadBackLeft) {
+  struct Case {
+    const char* name;
+    bool disk;                     // disk 1 (16 blocks), else E: (3 blocks and a tail of 4 KiB)
+    long cancelAfterBlock;         // the user cancels once this block's write is carried out; -1 never
+    std::uint64_t failFrom;        // writes from this block on fail; 0: none fail
+    std::uint64_t lieFirst;        // blocks that read back wrong even after a second write
+    std::uint64_t lieCount;
+    const char* notOverwritten;
+    std::vector<std::uint32_t> formerBlocks;  // blocks of the target still holding former data
+    bool formerTail;
+  };
+  const Case cases[] = {
+      {"cancelled in the first pass", true, 13, 0, 0, 0, "2,097,152 bytes the run never reached: blocks 14 to 15",
+       {14, 15}, false},
+      {"cancelled in the first pass, with a tail", false, 1, 0, 0, 0,
+       "1,052,672 bytes the run never reached: block 2 and the tail", {2}, true},
+      {"aborted after failed writes", true, -1, 4, 0, 0,
+       "11,534,336 bytes; blocks of 1 MB: 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14; 1,048,576 bytes the run never "
+       "reached: block 15",
+       {4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, false},
+      {"read back wrong on a lying disk", true, -1, 0, 5, 2,
+       "2,097,152 bytes read back wrong after a second write; blocks of 1 MB: 5, 6", {5, 6}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    headless::Reset();
+    std::filesystem::remove_all(HostPath("Reports"));
+    machine_ = DefaultMachine();
+    machine_.disks[1].lieFirst = c.lieFirst;
+    machine_.disks[1].lieCount = c.lieCount;
+    machine_.disks[1].lieStoresOther = false;
+    Choose(c.disk ? ui::kPageWipeDisk : ui::kPageWipeDrive, c.disk ? "Disk1" : "E:\\");
+    const std::uint64_t base = c.disk ? 0 : kMiB;  // E: begins 1 MiB into disk 1
+    const std::uint64_t length = c.disk ? 16 * kMiB : 3 * kMiB + 4096;
+    // Former data everywhere but the partition table.
+    ASSERT_TRUE(sim::WriteDisk(1, base + 512, std::vector<std::uint8_t>(length - 512, 0xA5)));
+    if (c.failFrom != 0) sim::FailWrites(c.disk ? DiskDevicePath(1) : "\\\\.\\E:", c.failFrom, 100);
+    const long cancelAfter = c.cancelAfterBlock;
+    sim::SetWriteHook([cancelAfter](const sim::Call& call) {
+      if (cancelAfter >= 0 && call.bytes == kMiB && call.offset == static_cast<std::uint64_t>(cancelAfter) * kMiB) {
+        CancelRequested = true;
+      }
+    });
+    headless::SetMethodIndex(0);
+    headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+    app::WipeItNowClicked();
+    sim::ClearFaults();
+
+    EXPECT_EQ(OnlyReport().Field("Not overwritten"), c.notOverwritten);
+    EXPECT_EQ(OnlyJson()["result"]["notOverwritten"], c.notOverwritten);
+    const std::uint32_t blocks = static_cast<std::uint32_t>(length / kMiB);
+    for (std::uint32_t block = 0; block <= blocks; ++block) {
+      const std::uint64_t bytes = block < blocks ? kMiB : length % kMiB;
+      if (bytes == 0) continue;
+      const std::vector<std::uint8_t> now = sim::ReadDisk(1, base + block * kMiB + (block == 0 ? 512 : 0),
+                                                          bytes - (block == 0 ? 512 : 0));
+      const bool former = std::all_of(now.begin(), now.end(), [](std::uint8_t b) { return b == 0xA5; });
+      const bool named = block < blocks ? std::count(c.formerBlocks.begin(), c.formerBlocks.end(), block) != 0
+                                        : c.formerTail;
+      EXPECT_EQ(former, named) << "block " << block;
+    }
+  }
 }
 
 TEST_F(ErasureReportTest, TextsFromDevicesAndFileSystemsAreEscaped) {

@@ -188,6 +188,7 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
   Checkpoints checkpoints{CheckpointInterval(run.target.blockCount)};
   int randomCounter = 0;
   for (std::uint32_t block = firstBlock; block < run.target.blockCount; ++block) {
+    facts->endBlock = block;
     if (!ReadyForBlock(run, pass, block, &checkpoints, failures)) {
       ShowStoppedProgress(&display);
       return PassEnd::Stopped;
@@ -206,6 +207,7 @@ PassEnd WriteBlocks(const RunInputs& run, int pass, std::uint32_t firstBlock, st
     }
     run.target.context.Pump();
   }
+  facts->endBlock = run.target.blockCount;
   return PassEnd::Completed;
 }
 
@@ -229,6 +231,7 @@ PassEnd WritePass(const RunInputs& run, int pass, std::uint32_t* speed, WriteFai
   const std::uint32_t firstBlock = resumedPass ? run.start.startBlock : 0;
   facts->pass = pass;
   facts->firstBlock = firstBlock;
+  facts->endBlock = firstBlock;
   const std::uint32_t startTick = platform::TickCount();
   const bool last = pass == run.method.passCount - 1;
   if (last) *lastPass = ContentOfPass(run, pass, firstBlock);

@@ -18,6 +18,7 @@ struct PassFacts {
   std::uint32_t firstBlock = 0;    // where it began: 0, or the block a resumed pass went on at
   std::uint64_t bytesWritten = 0;  // bytes handed to the device, failed writes included
   std::uint32_t milliseconds = 0;  // from its first block to its tail, the pause left out
+  std::uint32_t endBlock = 0;      // the first block it did not write: N when it reached its tail
   bool completed = false;
 };
 
@@ -52,6 +53,9 @@ struct RunResult {
   std::vector<PassFacts> passes;
   std::uint64_t unwrittenBytes = 0;  // bytes some pass could not write (skipped blocks, short tails)
   std::vector<std::uint32_t> unwrittenBlocks;  // ascending, each once
+  // What the verification still found wrong after the second write (the tail as block N).
+  std::uint64_t wrongBytes = 0;
+  std::vector<std::uint32_t> wrongBlocks;
   LastPassContent lastPass;
   bool formatAsked = false;  // "Format the drive when finished" was ticked at the end
   bool formatted = false;

@@ -244,6 +244,7 @@ Verification VerifyLastPass(const WipeMethod& method, const WipeTarget& target,
   result.outcome = still.empty() ? VerifyOutcome::Verified : VerifyOutcome::Failed;
   if (!still.empty()) {
     result.firstFailedBlock = still.front();
+    result.failedBlocks = still;
     result.recordNotKept = !KeepRecordForResume(method, target, content, result.firstFailedBlock);
   }
   LogVerification(target.context, result);
@@ -266,6 +267,8 @@ void NoteVerification(const Verification& result, const LastPassContent& content
       facts->verification.result = "failed: " + MegabytesText(result.failedBytes) +
                                    " MB differ or could not be read, first at block " +
                                    std::to_string(result.firstFailedBlock);
+      facts->wrongBytes = result.failedBytes;
+      facts->wrongBlocks = result.failedBlocks;
       NoteRunFailed(result.repairNotFlushed
                         ? "the drive's write cache could not be flushed after the second write of blocks that read back wrong"
                         : "verification found blocks that still differ after a second write",

@@ -22,6 +22,7 @@ struct Verification {
   std::uint64_t repairedBytes = 0;      // differed first, read back right after a second write
   std::uint64_t failedBytes = 0;        // still differ or cannot be read after the second write
   std::uint32_t firstFailedBlock = 0;   // the tail counts as block N
+  std::vector<std::uint32_t> failedBlocks;  // ascending, the tail as block N
   bool repairNotFlushed = false;        // the second writes may not be on the media
   bool recordNotKept = false;           // the record for a resume could not be made durable
 };
