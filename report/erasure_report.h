@@ -50,6 +50,13 @@ NeverReached NeverReachedOf(const RunResult& run);
 // blocks 14 to 15 and the tail", the blocks whose writes failed, the blocks read back wrong.
 std::string NotOverwrittenText(const RunResult& run);
 
+// The target as the report names it: as listed before the run, except that a resumed run's
+// list row showed the interrupted wipe, so its size comes from the device, its file system
+// from the record, and its label is unknown.
+ReportTarget TargetOfRun(ReportTarget listed, const RunResult& result);
+// Of a resumed run: who wrote the blocks below the resume point and what vouches for them.
+std::string EarlierBlocksText(const RunResult& run);
+
 // "drive E" or "disk 1", as the file name says it.
 std::string ReportTargetName(const ReportTarget& target);
 // "Dunmere 2026-03-02 14-05-09 drive E.html"

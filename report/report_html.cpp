@@ -156,8 +156,10 @@ void AddTarget(const ErasureReport& report, Page* page) {
   page->Row("Solid-state", AnswerText(identity.solidState));
   page->Row("Size", ThousandsGrouped(target.sizeBytes) + " bytes (" + OrUnknown(target.sizeText) + ")");
   if (!target.isDisk) {
-    page->Row("Former file system", target.fileSystem.empty() ? "none" : target.fileSystem);
-    page->Row("Former label", target.label.empty() ? "none" : target.label);
+    const bool resumed = report.run.resumed;
+    page->Row("Former file system", !target.fileSystem.empty() ? target.fileSystem : resumed ? "unknown" : "none");
+    page->Row("Former label", !resumed          ? (target.label.empty() ? "none" : target.label)
+                              : "unknown: the interrupted run this one resumed had overwritten it");
   }
 }
 
@@ -216,6 +218,7 @@ void AddResult(const ErasureReport& report, Page* page) {
   page->Heading("Result");
   page->Row("Result", ResultText(run));
   page->Row("Not overwritten", NotOverwrittenText(run));
+  if (run.earlierBlocks != EarlierBlocks::None) page->Row("Written earlier", EarlierBlocksText(run));
   page->Row("Verification", run.verification.method + ": " + run.verification.result);
   page->Row("Formatted", FormatText(report));
   if (!report.solidStateNotice.empty()) page->Row("Notice", report.solidStateNotice);

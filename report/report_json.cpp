@@ -29,7 +29,7 @@ const char* PatternKindName(PatternKind kind) {
   return "unknown";
 }
 
-Json TargetJson(const ReportTarget& target) {
+Json TargetJson(const ReportTarget& target, bool resumed) {
   const platform::DeviceIdentity& identity = target.identity;
   Json json;
   json["kind"] = target.isDisk ? "disk" : "volume";
@@ -45,6 +45,7 @@ Json TargetJson(const ReportTarget& target) {
   if (!target.isDisk) {
     json["formerFileSystem"] = TextOrNull(target.fileSystem);
     json["formerLabel"] = TextOrNull(target.label);
+    json["formerLabelKnown"] = !resumed;
   }
   return json;
 }
@@ -97,6 +98,7 @@ Json ResultJson(const ErasureReport& report) {
   json["readBackWrong"] = run.wrongBytes == 0 ? Json(nullptr)
                                               : Json({{"blocks", run.wrongBlocks}, {"bytes", run.wrongBytes}});
   json["notOverwritten"] = NotOverwrittenText(run);
+  json["writtenEarlier"] = run.earlierBlocks == EarlierBlocks::None ? Json(nullptr) : Json(EarlierBlocksText(run));
   json["verification"] = {{"method", run.verification.method}, {"result", run.verification.result}};
   Json format;
   format["asked"] = !report.target.isDisk && run.formatAsked;
@@ -135,7 +137,7 @@ std::string ComposeReportJson(const ErasureReport& report) {
   Json fields = Json::array();
   for (const auto& field : report.userFields) fields.push_back({{"name", field.first}, {"value", field.second}});
   json["fields"] = fields;
-  json["target"] = TargetJson(report.target);
+  json["target"] = TargetJson(report.target, run.resumed);
   json["method"] = MethodJson(report);
   json["resumed"] = run.resumed ? Json({{"pass", run.firstPass + 1}, {"block", run.startBlock}}) : Json(nullptr);
   json["bytesPerPass"] = run.bytesPerPass;

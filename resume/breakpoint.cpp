@@ -206,6 +206,7 @@ bool FindBreakpoint(const std::string& devicePath, BreakpointValues* values) {
   if (!HasSignatures(unit) || !CheckCopyMatches(unit)) return false;
   BreakpointValues found;
   DecodeFields(unit, &found);
+  ExchangeFileSystemName(unit, &found.FileSystem);
   if (!DescribesAWipe(found) || !FitsDevice(device, found)) return false;
   *values = found;
   return true;

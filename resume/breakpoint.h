@@ -17,6 +17,7 @@ struct BreakpointValues {
   std::uint8_t MethodId = 0;
   std::uint8_t FillByte = 0;
   char CapacityText[50] = {};
+  char FileSystem[50] = {};  // a volume's former file system, when its record carries one
 };
 // fileSystem: a volume's file-system name, carried across the wipe in the record (a named one
 // is stored, an empty one is filled from the record); nullptr for a disk. Log lines go to the

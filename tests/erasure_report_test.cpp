@@ -10,6 +10,7 @@
 #include <iterator>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -307,6 +308,85 @@ TEST_F(ErasureReportTest, NotOverwrittenNamesWhatACancelAnAbortOrTheReadBackLeft
                                         : c.formerTail;
       EXPECT_EQ(former, named) << "block " << block;
     }
+  }
+}
+
+// A resumed run's list row showed the interrupted wipe: its report names the volume from the
+// device and the record, and says who wrote the blocks below the resume point and what vouches
+// for them; where nothing does, the success line says so too.
+TEST_F(ErasureReportTest, AResumedRunNamesItsTargetAndWhatItCannotVouchFor) {
+  struct Case {
+    const char* name;
+    int method;
+    int cancelAfterWrites;  // 1 MiB writes carried out before the user cancels the first run
+    bool verify;            // of the resumed run
+    const char* resumed;
+    const char* writtenEarlier;
+    bool earlierLine;  // the line after the success line
+  };
+  const Case cases[] = {
+      {"one pass, read back", 0, 2, true, "yes, from pass 1 at block 2",
+       "blocks 0 to 1 of pass 1 were written by the interrupted run this one resumed; this run's verification "
+       "read them back, and what it found wrong is listed under Not overwritten",
+       false},
+      {"one pass, not read back", 0, 2, false, "yes, from pass 1 at block 2",
+       "blocks 0 to 1 of pass 1 were written by the interrupted run this one resumed, and nothing read them back "
+       "since: what that run could not overwrite is listed in its own report, not here",
+       true},
+      {"random last pass, which cannot be read back", 1, 3 + 3 + 2, true, "yes, from pass 3 at block 2",
+       "blocks 0 to 1 of pass 3 were written by the interrupted run this one resumed, and nothing read them back "
+       "since: what that run could not overwrite is listed in its own report, not here",
+       true},
+      {"later passes overwrite them", 1, 2, false, "yes, from pass 1 at block 2",
+       "blocks 0 to 1 of pass 1 were written by the interrupted run this one resumed; the later passes of this run "
+       "overwrote them again",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    headless::Reset();
+    std::filesystem::remove_all(HostPath("Reports"));
+    machine_ = DefaultMachine();
+    machine_.volumes[1].label = "Data";
+    Choose(ui::kPageWipeDrive, "E:\\");
+    auto writes = std::make_shared<int>(0);
+    const int cancelAfter = c.cancelAfterWrites;
+    sim::SetWriteHook([writes, cancelAfter](const sim::Call& call) {
+      if (call.bytes == kMiB && ++*writes == cancelAfter) CancelRequested = true;
+    });
+    headless::SetMethodIndex(c.method);
+    headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+    app::WipeItNowClicked();
+    sim::ClearFaults();
+    ASSERT_EQ(OnlyReport().Field("Result"), "cancelled by the user");
+
+    std::filesystem::remove_all(HostPath("Reports"));
+    if (!c.verify) app::VerifyAfterWipeClicked();
+    Check(ui::List::Drive, "E:\\");
+    headless::QueueAnswers({ui::kDialogYes});
+    app::ResumeClicked();
+
+    const ReadReport report = OnlyReport();
+    EXPECT_EQ(report.Field("Result"), "completed");
+    EXPECT_EQ(report.Field("Resumed"), c.resumed);
+    EXPECT_EQ(report.Field("Size"), "3,149,824 bytes (3 MB)");
+    EXPECT_EQ(report.Field("Former file system"), "NTFS");
+    EXPECT_EQ(report.Field("Former label"), "unknown: the interrupted run this one resumed had overwritten it");
+    EXPECT_EQ(report.Field("Written earlier"), c.writtenEarlier);
+    const nlohmann::json json = OnlyJson();
+    EXPECT_EQ(json["target"]["formerFileSystem"], "NTFS");
+    EXPECT_EQ(json["target"]["formerLabelKnown"], false);
+    EXPECT_EQ(json["target"]["sizeBytes"], 3149824u);
+    EXPECT_EQ(json["result"]["writtenEarlier"], c.writtenEarlier);
+    const std::vector<std::string> lines = headless::LogTexts();
+    const auto success = std::find(lines.begin(), lines.end(), "Drive E: wiped successfully.");
+    ASSERT_NE(success, lines.end());
+    const bool toldAfter = success + 1 != lines.end() &&
+                           *(success + 1) == "Blocks 0 to 1 were written by the interrupted run this one resumed, "
+                                             "and not read back since: what that run could not overwrite is listed "
+                                             "in its own report.";
+    EXPECT_EQ(toldAfter, c.earlierLine);
+    if (!c.verify) app::VerifyAfterWipeClicked();
   }
 }
 

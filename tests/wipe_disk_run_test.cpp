@@ -267,7 +267,14 @@ TEST_F(DiskRunTest, DiskOfUnknownSizeIsRefusedInAFreshRun) {
       EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
       EXPECT_GT(IndexOf(sim::Op::UpdateProperties, kDisk2), IndexOf(sim::Op::Close, kDisk2));
     } else {
-      EXPECT_EQ(Log(), ClosingLines("2"));
+      // The resumed run did not read block 0 back, which the run it resumed wrote.
+      std::vector<std::string> closing = ClosingLines("2");
+      if (c.resume) {
+        closing.insert(closing.begin() + 1,
+                       "Block 0 was written by the interrupted run this one resumed, and not read back since: what "
+                       "that run could not overwrite is listed in its own report.");
+      }
+      EXPECT_EQ(Log(), closing);
       EXPECT_EQ(TailWrites(kDisk2).size(), 1u);
     }
   }

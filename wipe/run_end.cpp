@@ -6,6 +6,17 @@
 
 namespace {
 
+// What vouches for the blocks that the run this one resumed wrote before block startBlock.
+EarlierBlocks EarlierBlocksOf(const RunResult& result, const Verification* verification) {
+  if (!result.resumed || result.startBlock == 0) return EarlierBlocks::None;
+  for (const PassFacts& pass : result.passes) {
+    if (pass.pass > result.firstPass && pass.completed) return EarlierBlocks::Overwritten;
+  }
+  const bool readBack = verification != nullptr && verification->unverifiableBytes == 0 &&
+                        (verification->outcome == VerifyOutcome::Verified || verification->outcome == VerifyOutcome::Failed);
+  return readBack ? EarlierBlocks::ReadBackRight : EarlierBlocks::NotReadBack;
+}
+
 // A way out before the success lines: the target let go, the last lines, the lists anew.
 bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted) {
   steps.release();
@@ -18,6 +29,7 @@ bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted
 
 bool FinishRun(const WipeMethod& method, const WipeTarget& target, const RunEndSteps& steps, RunResult* result) {
   RunContext& context = target.context;
+  result->earlierBlocks = EarlierBlocksOf(*result, nullptr);
   if (result->outcome == RunOutcome::Succeeded &&
       !RemoveBreakpointDurably(context, *target.device, &result->lastPass.recordRemoved)) {
     NoteRunFailed(kRecordNotRemoved, result);
@@ -36,11 +48,13 @@ bool FinishRun(const WipeMethod& method, const WipeTarget& target, const RunEndS
   if (VerificationWanted(context, result->lastPass)) {
     const Verification verification = VerifyLastPass(method, target, result->lastPass, steps.verifyCaption);
     NoteVerification(verification, result->lastPass, result);
+    result->earlierBlocks = EarlierBlocksOf(*result, &verification);
     // The record is back at the start of the target: the wipe can be resumed.
     if (verification.outcome == VerifyOutcome::Failed) return EndUnsuccessful(context, steps, true);
   }
   steps.release();
   context.Log(SuccessLine(steps.subject, result->unwrittenBytes));
+  if (result->earlierBlocks == EarlierBlocks::NotReadBack) context.Log(EarlierBlocksLine(result->startBlock));
   steps.afterSuccess();
   context.TargetsChanged();
   if (context.Chosen(RunChoice::Shutdown)) context.Shutdown();
@@ -61,6 +75,12 @@ std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes
 bool RemoveBreakpointDurably(RunContext& context, const platform::Device& device, bool* removed) {
   // A record left behind lists the device as resumable: the run cannot call it wiped.
   return FlushToMedia(context, device) && RemoveBreakpoint(device, context, removed) && FlushToMedia(context, device);
+}
+
+std::string EarlierBlocksLine(std::uint32_t startBlock) {
+  return std::string(startBlock == 1 ? "Block 0 was" : "Blocks 0 to " + std::to_string(startBlock - 1) + " were") +
+         " written by the interrupted run this one resumed, and not read back since: what that run could not "
+         "overwrite is listed in its own report.";
 }
 
 void LogWipeAborted(RunContext& context) {

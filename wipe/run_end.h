@@ -31,4 +31,7 @@ std::string SuccessLine(const std::string& subject, std::uint64_t unwrittenBytes
 // or the record could not be read or replaced: the run then ends as failed. *removed
 // (optional): a record was there and was replaced.
 bool RemoveBreakpointDurably(RunContext& context, const platform::Device& device, bool* removed = nullptr);
+// After the success line of a resumed run when nothing of it read back the blocks below its
+// resume point: "Blocks 0 to 13 were written by the interrupted run this one resumed, ...".
+std::string EarlierBlocksLine(std::uint32_t startBlock);
 void LogWipeAborted(RunContext& context);  // "Please check drive connections.", "Wipe aborted!"

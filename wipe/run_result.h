@@ -34,6 +34,15 @@ struct LastPassContent {
   bool recordRemoved = false;      // the record's sector now holds the second sector's content
 };
 
+// Of a resumed run: what vouches for the blocks below the block it went on at, which the run
+// it resumed wrote (and whose failures only that run's report knows).
+enum class EarlierBlocks {
+  None,           // a fresh run, or one resumed at block 0
+  Overwritten,    // a later pass of this run overwrote them again
+  ReadBackRight,  // the verification read them back as the last pass wrote them
+  NotReadBack,    // nothing of this run read them back
+};
+
 // How a check of what the last pass wrote went; filled by the verification after the passes.
 struct VerificationFacts {
   std::string method = "none";
@@ -47,6 +56,8 @@ struct RunResult {
   bool resumed = false;
   int firstPass = 0;            // of a resumed run: the pass and block it went on at
   std::uint32_t startBlock = 0;
+  EarlierBlocks earlierBlocks = EarlierBlocks::None;
+  std::string recordFileSystem;  // of a resumed volume run: the file system its record carried
   std::uint64_t bytesPerPass = 0;
   RunOutcome outcome = RunOutcome::Failed;
   std::string failureReason;    // why a failed run stopped

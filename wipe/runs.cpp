@@ -139,6 +139,11 @@ bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues
   }
   AllowWholeVolume(context, volume, volumeName);
   RunTexts texts = TextsOf(target);
+  if (resumePoint != nullptr) {
+    // The list shows a volume being wiped without its file system; its record kept it.
+    context.result.recordFileSystem = FieldText(resumePoint->FileSystem);
+    if (texts.fileSystem[0] == '\0') SetField(texts.fileSystem, context.result.recordFileSystem);
+  }
   WipeTarget run{context, &volume, "  Wiping drive " + volumeName, &texts.capacity, 0, 0, writesInFlight,
                  &texts.fileSystem};
   if (!SizeRunTarget(target, resumePoint, &run)) {
