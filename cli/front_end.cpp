@@ -1,15 +1,15 @@
-// The console program: list the devices, or wipe and resume the named targets, one after
-// another through the same runs as the windows, with the output a console or a script wants.
+// The console program: list the devices, or wipe and resume the named targets, all at once
+// through the same runs and refusals as the windows, with the output a console or a script
+// wants.
 #include <algorithm>
 #include <atomic>
 
 #include "app/commands.h"
 #include "app/log.h"
-#include "app/main_window.h"
 #include "app/system_awake.h"
-#include "app/window_runs.h"
 #include "cli/arguments.h"
 #include "cli/console.h"
+#include "cli/console_runs.h"
 #include "cli/output.h"
 #include "cli/targets.h"
 #include "cli/ui_bridge.h"
@@ -29,68 +29,15 @@ namespace {
 
 std::atomic<bool> cancelSignalled{false};
 
-constexpr std::uint32_t kConsoleRedrawMs = 250;
-constexpr std::uint32_t kPlainLineMs = 5000;
-constexpr std::uint32_t kJsonProgressMs = 1000;
-constexpr std::size_t kLineWidth = 79;
-
-enum class Style { Console, Plain, Json };
-
-// The call in progress, as the bridge reaches it: one run at a time.
+// The call in progress, as the windows port reaches it for the lines logged before the runs.
 struct CallState {
   const Console* console = nullptr;
   Arguments arguments;
-  Style style = Style::Plain;
-  std::string target;  // the running target's name; empty between runs
-  ProgressState progress;
-  int pass = 0;
-  int passes = 0;
-  std::uint32_t lastShown = 0;
-  bool lineDrawn = false;
-  bool collected = false;
-  SummaryEntry entry;
+  OutputStyle style = OutputStyle::Plain;
+  std::string target;  // the target being checked, for its refusal
 };
 
 CallState* call = nullptr;
-
-void Out(const std::string& text) { call->console->out(text); }
-
-void ClearDrawnLine() {
-  if (call->style == Style::Console && call->lineDrawn) Out("\r" + std::string(kLineWidth, ' ') + "\r");
-  call->lineDrawn = false;
-}
-
-void ShowProgress(bool now) {
-  if (call->target.empty() || call->progress.caption.find_first_not_of(' ') == std::string::npos) return;
-  const std::uint32_t tick = platform::TickCount();
-  const std::uint32_t every = call->style == Style::Console ? kConsoleRedrawMs
-                              : call->style == Style::Json  ? kJsonProgressMs
-                                                            : kPlainLineMs;
-  if (!now && call->lastShown != 0 && tick - call->lastShown < every) return;
-  call->lastShown = tick == 0 ? 1 : tick;
-  switch (call->style) {
-    case Style::Console: {
-      std::string line = ProgressLine(call->progress).substr(0, kLineWidth);
-      Out("\r" + line + std::string(kLineWidth - line.size(), ' ') + "\r");
-      call->lineDrawn = true;
-      break;
-    }
-    case Style::Plain: Out(ProgressLine(call->progress) + "\n"); break;
-    case Style::Json: Out(ProgressEvent(call->progress) + "\n"); break;
-  }
-}
-
-// A line for the person or the script: on the console above the progress line.
-void Tell(const std::string& target, const std::string& line) {
-  if (call->style == Style::Json) {
-    Out(LogEvent(target, line) + "\n");
-    return;
-  }
-  ClearDrawnLine();
-  Out((target.empty() ? "" : target + "  ") + line + "\n");
-  // On a console the progress line stands below the log lines; in a file it comes on its turn.
-  if (call->style == Style::Console) ShowProgress(true);
-}
 
 bool ReportFolderUsable(const std::string& folder) {
   // Each missing level is made, so "D:\Reports\2026" works on a fresh stick.
@@ -104,12 +51,12 @@ bool ReportFolderUsable(const std::string& folder) {
   return true;
 }
 
-ReportTarget ReportTargetOf(const ResolvedTarget& target) {
+Target TargetOf(const ResolvedTarget& target) {
   return WithIdentity(target.isDisk ? DiskTarget(DiskTable[target.row]) : DriveTarget(DriveTable[target.row]));
 }
 
 // The refusals the windows make, with their texts, before anything is written.
-bool Refused(const ResolvedTarget& target, bool resume) {
+bool Refused(const ResolvedTarget& target, bool resume, BreakpointValues* record) {
   if (target.isDisk) {
     if (DiskRefused(target.diskNumber)) return true;
   } else {
@@ -119,18 +66,15 @@ bool Refused(const ResolvedTarget& target, bool resume) {
       return true;
     }
   }
-  if (resume) {
-    BreakpointValues found;
-    if (!FindBreakpoint(target.isDisk ? DiskDevicePath(target.diskNumber) : VolumeDevicePath(VolumeName(target.rootPath)), &found)) {
-      LogMessage("Break point not found, can not resume.");
-      return true;
-    }
+  if (resume && !FindBreakpoint(target.isDisk ? DiskDevicePath(target.diskNumber) : VolumeDevicePath(target.volumeName), record)) {
+    LogMessage("Break point not found, can not resume.");
+    return true;
   }
   return false;
 }
 
 std::string TargetLine(const ResolvedTarget& target) {
-  const ReportTarget report = ReportTargetOf(target);
+  const Target report = TargetOf(target);
   std::string line = "  " + target.name + "  " + (report.sizeText.empty() ? "size unknown" : report.sizeText);
   const std::string model = ModelAndSerialText(report.identity);
   if (!model.empty()) line += "  " + model;
@@ -151,86 +95,6 @@ bool Confirmed(const std::vector<ResolvedTarget>& targets, bool resume) {
   while (!answer.empty() && (answer.back() == '\r' || answer.back() == '\n' || answer.back() == ' ')) answer.pop_back();
   std::transform(answer.begin(), answer.end(), answer.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return answer == word;
-}
-
-SummaryEntry EntryWithoutReport(const ReportTarget& target, int methodId, const RunResult& facts) {
-  SummaryEntry entry;
-  DescribeSystem(&entry.report);
-  entry.report.target = target;
-  entry.report.methodId = methodId;
-  entry.report.run = facts;
-  return entry;
-}
-
-// The runs take their target as the checked row of its list. A run's end lists the devices
-// again, which may move a row, so the row is looked up anew before each run.
-bool SelectRow(ResolvedTarget* target) {
-  SelectedDriveRow = -1;
-  SelectedDiskRow = -1;
-  if (target->isDisk) {
-    for (int i = 0; i < DiskCount; ++i) {
-      if (DiskTable[i].DiskNumber == target->diskNumber) target->row = SelectedDiskRow = i;
-    }
-    return SelectedDiskRow >= 0;
-  }
-  for (int i = 0; i < DriveCount; ++i) {
-    if (FieldText(DriveTable[i].RootPath) == target->rootPath) target->row = SelectedDriveRow = i;
-  }
-  return SelectedDriveRow >= 0;
-}
-
-// One target from start to result line; the record stays when it fails or is cancelled.
-SummaryEntry RunOne(ResolvedTarget target, bool resume) {
-  RunResult facts;
-  facts.started = platform::LocalTimeNow();
-  facts.ended = facts.started;
-  if (!SelectRow(&target)) {
-    facts.failureReason = "the device is no longer listed";
-    SummaryEntry entry;
-    DescribeSystem(&entry.report);
-    entry.report.methodId = call->arguments.method;
-    entry.report.run = facts;
-    return entry;
-  }
-  const ReportTarget reportTarget = ReportTargetOf(target);
-  int methodId = call->arguments.method;
-  if (resume) {
-    BreakpointValues found;
-    if (!FindBreakpoint(target.isDisk ? DiskDevicePath(target.diskNumber) : VolumeDevicePath(VolumeName(target.rootPath)), &found)) {
-      facts.failureReason = "the breakpoint record is gone";
-      return EntryWithoutReport(reportTarget, methodId, facts);
-    }
-    ResumePoint = found;
-    methodId = found.MethodId;
-    if (methodId >= kMethodCount) {
-      facts.failureReason = "the record names no method";
-      return EntryWithoutReport(reportTarget, methodId, facts);
-    }
-  }
-  call->target = target.name;
-  call->progress = ProgressState();
-  call->progress.target = target.name;
-  call->pass = call->passes = 0;
-  call->lastShown = 0;
-  call->collected = false;
-  if (call->style == Style::Json) Out(StartEvent(target.name, methodId, resume) + "\n");
-  AnnounceSolidState(reportTarget);
-  CancelRequested = false;
-  RunInWindows(reportTarget, resume, methodId, &facts);
-  if (call->pass > 0 && call->style == Style::Json && facts.outcome == RunOutcome::Succeeded) {
-    Out(PassEndEvent(target.name, call->pass, call->passes) + "\n");
-  }
-  ClearDrawnLine();
-  call->target.clear();
-  SummaryEntry entry = call->collected ? call->entry : EntryWithoutReport(reportTarget, methodId, facts);
-  entry.report.run.verification = facts.verification;
-  if (call->style == Style::Json) Out(VerificationEvent(target.name, facts.verification) + "\n");
-  return entry;
-}
-
-// The target's last line: on its own line for a person, a result event for a program.
-void TellResult(const std::string& name, const SummaryEntry& entry) {
-  Out((call->style == Style::Json ? ResultEvent(name, entry) : ResultLine(name, entry)) + "\n");
 }
 
 int ExitCodeOf(const std::vector<SummaryEntry>& entries) {
@@ -319,13 +183,19 @@ int WipeOrResume(const Arguments& arguments, const Console& console) {
     console.err(error + "\n");
     return kExitRefused;
   }
+  // Each target is taken as it is now, with its disk's identity, before the question: the runs
+  // check that the device is still the one named before they write.
   bool refused = false;
+  std::vector<RunTarget> runs;
   for (const ResolvedTarget& target : targets) {
-    call->target.clear();
-    call->progress.target = target.name;
-    if (Refused(target, resume)) refused = true;
+    call->target = target.name;
+    RunTarget run;
+    run.name = target.name;
+    run.target = TargetOf(target);
+    if (Refused(target, resume, &run.record)) refused = true;
+    runs.push_back(run);
   }
-  call->progress.target.clear();
+  call->target.clear();
   if (refused) {
     console.err("Nothing was written.\n");
     return kExitRefused;
@@ -346,40 +216,24 @@ int WipeOrResume(const Arguments& arguments, const Console& console) {
   }
   ChooseReportsFolder(arguments.reportDir);
   ChooseReportFields(arguments.fields);
-  CollectReports([](const ErasureReport& report, const std::string& fileName) {
-    call->entry.report = report;
-    call->entry.reportFile = fileName;
-    call->collected = true;
-  });
   const platform::LocalTime callStarted = platform::LocalTimeNow();
   std::vector<SummaryEntry> entries;
-  std::vector<std::string> names;
   {
     const SystemAwake awake;
-    for (const ResolvedTarget& target : targets) {
-      names.push_back(target.name);
-      if (CancelSignalled()) {
-        RunResult notStarted;
-        notStarted.outcome = RunOutcome::Cancelled;
-        notStarted.started = notStarted.ended = platform::LocalTimeNow();
-        entries.push_back(EntryWithoutReport(ReportTargetOf(target), arguments.method, notStarted));
-      } else {
-        entries.push_back(RunOne(target, resume));
-      }
-      TellResult(target.name, entries.back());
-    }
+    entries = RunTargets(runs, resume, arguments, console, call->style);
   }
-  CollectReports(nullptr);
+  std::vector<std::string> names;
+  for (const RunTarget& run : runs) names.push_back(run.name);
   ChooseReportFields({});
   std::string page, csv;
   if (targets.size() > 1) WriteSummary(entries, callStarted, &page, &csv);
   ChooseReportsFolder("");
   if (console.runsEnded) console.runsEnded();
   const int exitCode = ExitCodeOf(entries);
-  if (call->style == Style::Json) {
-    Out(SummaryEvent(names, entries, exitCode, page, csv) + "\n");
+  if (call->style == OutputStyle::Json) {
+    console.out(SummaryEvent(names, entries, exitCode, page, csv) + "\n");
   } else if (!page.empty()) {
-    Out("Summary saved: " + page + "\nCSV saved: " + csv + "\n");
+    console.out("Summary saved: " + page + "\nCSV saved: " + csv + "\n");
   }
   if (arguments.shutdown && exitCode == kExitErased) {
     platform::EnableShutdownPrivilege();
@@ -406,7 +260,9 @@ int RunConsoleProgram(const std::string& programName, const std::vector<std::str
     console.out(HelpText(programName));
     return kExitErased;
   }
-  state.style = state.arguments.json ? Style::Json : console.outputIsConsole ? Style::Console : Style::Plain;
+  state.style = state.arguments.json            ? OutputStyle::Json
+                : console.outputIsConsole ? OutputStyle::Console
+                                          : OutputStyle::Plain;
   call = &state;
   RefreshDriveTable();
   RefreshDiskTable();
@@ -423,56 +279,16 @@ int RunConsoleProgram(const std::string& programName, const std::vector<std::str
 
 namespace bridge {
 
+// The lines logged before the runs: a refusal goes to standard error with its target, without
+// the time (and as a log event with --json).
 void LogLine(const std::string& line) {
-  if (call == nullptr) return;
-  // Before the runs, a refusal: it goes to standard error with its target, without the time.
-  if (call->target.empty()) {
-    const std::string& target = call->progress.target;
-    if (call->style == Style::Json) call->console->out(LogEvent(target, line) + "\n");
-    const std::size_t stamp = line.rfind("] : ", 40);
-    const std::string text = line.rfind('[', 0) == 0 && stamp != std::string::npos ? line.substr(stamp + 4) : line;
-    call->console->err((target.empty() ? "" : target + ": ") + text + "\n");
-    return;
-  }
-  Tell(call->target, line);
+  if (call == nullptr || LoggedByARun(line)) return;
+  const std::string& target = call->target;
+  if (call->style == OutputStyle::Json) call->console->out(LogEvent(target, line) + "\n");
+  const std::size_t stamp = line.rfind("] : ", 40);
+  const std::string text = line.rfind('[', 0) == 0 && stamp != std::string::npos ? line.substr(stamp + 4) : line;
+  call->console->err((target.empty() ? "" : target + ": ") + text + "\n");
 }
-
-void Caption(const std::string& text) {
-  if (call == nullptr) return;
-  call->progress.caption = text;
-  int pass = 0, passes = 0;
-  const bool writing = PassOfCaption(text, &pass, &passes);
-  if (call->pass > 0 && (!writing || pass != call->pass)) {
-    if (call->style == Style::Json) Out(PassEndEvent(call->target, call->pass, call->passes) + "\n");
-    call->pass = 0;
-  }
-  if (writing) {
-    call->pass = pass;
-    call->passes = passes;
-  }
-  ShowProgress(true);
-}
-
-void Speed(const std::string& text) {
-  if (call != nullptr) call->progress.speed = text;
-}
-
-void TimeLeft(const std::string& text) {
-  if (call != nullptr) call->progress.timeLeft = text;
-}
-
-void Bar(int percent) {
-  if (call == nullptr) return;
-  call->progress.percent = percent;
-  ShowProgress(false);
-}
-
-void Pump() {
-  if (CancelSignalled()) CancelRequested = true;
-}
-
-bool FormatWanted() { return call != nullptr && call->arguments.format; }
-bool VerifyWanted() { return call == nullptr || call->arguments.verify; }
 
 }  // namespace bridge
 

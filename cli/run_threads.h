@@ -23,6 +23,7 @@ class RunTurns {
   void PassAndTakeAgain();
   // Threads waiting for their turn now.
   std::uint64_t Waiting();
+  bool TakesTurns() const { return takeTurns_; }
 
  private:
   const bool takeTurns_;
@@ -35,5 +36,11 @@ class RunTurns {
 // Calls run(i) for every i below count, on at most `parallel` threads at once (0: all), and
 // returns when every call has returned.
 void RunEach(std::size_t count, int parallel, const std::function<void(std::size_t)>& run);
+
+// The same, each thread holding the turn from its start and passing it at every pump of its
+// run (PassAndTakeAgain) and at its end; a thread whose run ends goes on with the next call
+// without passing. The threads queue for their first turn in the order they were made, so
+// when turns are taken every call interleaves the same way each time.
+void RunEachInTurns(std::size_t count, int parallel, RunTurns& turns, const std::function<void(std::size_t)>& run);
 
 }  // namespace cli

@@ -2,7 +2,9 @@
 // the console stood in for by strings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,12 +19,15 @@ namespace {
 
 using app_test::kMiB;
 
+// Nine blocks and a tail: long enough for two runs to take turns several times.
+constexpr std::uint64_t kDiskBytes = 8 * kMiB + 4096;
+
 class CliProgramTest : public app_test::AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
     for (int n : {3, 4}) {
-      sim::Disk disk = app_test::MakeDisk(n, 2 * kMiB + 4096);
+      sim::Disk disk = app_test::MakeDisk(n, kDiskBytes);
       disk.model = "DUNMERE VIRTUAL DISK";
       disk.serial = "SER" + std::to_string(n);
       machine_.disks.push_back(disk);
@@ -31,7 +36,7 @@ class CliProgramTest : public app_test::AppTest {
     Load();
     sim::SetDate(2026, 3, 2);
     sim::SetClock(14, 5, 9);
-    for (int n : {3, 4}) sim::WriteDisk(n, 0, std::vector<std::uint8_t>(2 * kMiB + 4096, 0xAB));
+    for (int n : {3, 4}) sim::WriteDisk(n, 0, std::vector<std::uint8_t>(kDiskBytes, 0xAB));
     sim::ClearCalls();
   }
 
@@ -62,7 +67,7 @@ class CliProgramTest : public app_test::AppTest {
   }
 
   static bool Overwritten(int disk) {
-    const std::vector<std::uint8_t> bytes = sim::ReadDisk(disk, 0, 2 * kMiB + 4096);
+    const std::vector<std::uint8_t> bytes = sim::ReadDisk(disk, 0, kDiskBytes);
     return std::count(bytes.begin(), bytes.end(), 0xAB) == 0;
   }
 
@@ -83,7 +88,7 @@ TEST_F(CliProgramTest, TwoDisksErasedWithTheirReportsASummaryAndACsv) {
   const std::vector<std::uint8_t> csv = ReadHostFile("Reports/Dunmere 2026-03-02 14-05-09 summary.csv");
   const std::string text(csv.begin(), csv.end());
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
-  EXPECT_NE(text.find("\r\ndisk 3,SER3,DUNMERE VIRTUAL DISK,2101248,Standard overwrite (overwrite with zeros) (1 pass),"
+  EXPECT_NE(text.find("\r\ndisk 3,SER3,DUNMERE VIRTUAL DISK,8392704,Standard overwrite (overwrite with zeros) (1 pass),"
                       "completed,"),
             std::string::npos)
       << text;
@@ -148,7 +153,7 @@ TEST_F(CliProgramTest, EveryRefusalComesBeforeAnyWrite) {
 TEST_F(CliProgramTest, AtAConsoleOnlyTheNamedWordGoesOn) {
   answers_ = {"yes"};
   EXPECT_EQ(Run({"wipe", "disk3", "disk4"}), cli::kExitRefused);
-  EXPECT_NE(err_.find("  disk3  2 MB  DUNMERE VIRTUAL DISK"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("  disk3  8 MB  DUNMERE VIRTUAL DISK"), std::string::npos) << err_;
   EXPECT_NE(err_.find("Type all to go on"), std::string::npos) << err_;
   EXPECT_EQ(DeviceWrites(), 0u);
 
@@ -158,21 +163,111 @@ TEST_F(CliProgramTest, AtAConsoleOnlyTheNamedWordGoesOn) {
   EXPECT_FALSE(Overwritten(4));
 }
 
-TEST_F(CliProgramTest, ACancelLeavesRecordsThatResumeFinishes) {
-  headless::SetPumpHook([](long pump) {
-    if (pump == 3) {
-      cli::SignalCancel();
-      CancelRequested = true;  // what the console's pump makes of it
-    }
+// Both runs go on side by side, taking turns block by block; a Ctrl+C at the fifth write
+// cancels both, each leaving its record, and one resume finishes both.
+TEST_F(CliProgramTest, TwoRunsAtOnceCancelledTogetherAndResumedTogether) {
+  int writes = 0;
+  sim::SetWriteHook([&](const sim::Call&) {
+    if (++writes == 5) cli::SignalCancel();
   });
   EXPECT_EQ(Run({"wipe", "disk3", "disk4", "--yes"}), cli::kExitCancelled);
-  headless::SetPumpHook(nullptr);
+  sim::SetWriteHook(nullptr);
   EXPECT_NE(out_.find("disk3: cancelled"), std::string::npos) << out_;
   EXPECT_NE(out_.find("disk4: cancelled"), std::string::npos) << out_;
-  EXPECT_FALSE(Overwritten(4));  // never started
+  EXPECT_FALSE(Overwritten(3));
+  EXPECT_FALSE(Overwritten(4));
 
-  EXPECT_EQ(Run({"resume", "disk3", "--yes"}), cli::kExitErased) << err_;
+  EXPECT_EQ(Run({"resume", "disk3", "disk4", "--yes"}), cli::kExitErased) << err_;
   EXPECT_TRUE(Overwritten(3));
+  EXPECT_TRUE(Overwritten(4));
+}
+
+// The disk of each whole block written, in order, by one call over both disks.
+TEST_F(CliProgramTest, TogetherBlockByBlockOrOneAfterTheOtherWithParallelOne) {
+  for (const char* parallel : {"2", "1"}) {
+    SCOPED_TRACE(parallel);
+    std::vector<std::string> order;
+    sim::SetWriteHook([&](const sim::Call& call) {
+      if (call.bytes == kMiB) order.push_back(call.path);
+    });
+    EXPECT_EQ(Run({"wipe", "disk3", "disk4", "--yes", "--parallel", parallel}), cli::kExitErased) << err_;
+    sim::SetWriteHook(nullptr);
+    ASSERT_EQ(order.size(), 16u);  // eight whole blocks each
+    const bool oneAfterTheOther = std::is_partitioned(
+        order.begin(), order.end(), [&](const std::string& path) { return path == order.front(); });
+    EXPECT_EQ(oneAfterTheOther, std::string(parallel) == "1") << ::testing::PrintToString(order) << out_;
+  }
+}
+
+// What a call showed of each target with --json: its log lines without their time, its
+// verification and its result.
+struct TargetEnd {
+  std::vector<std::string> lines;
+  std::string verification;
+  std::string outcome;
+  std::string reason;
+  bool operator==(const TargetEnd& other) const {
+    return lines == other.lines && verification == other.verification && outcome == other.outcome &&
+           reason == other.reason;
+  }
+};
+
+std::map<std::string, TargetEnd> TargetEnds(const std::string& out) {
+  std::map<std::string, TargetEnd> ends;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json event = nlohmann::json::parse(line);
+    if (!event["target"].is_string()) continue;
+    TargetEnd& end = ends[event["target"].get<std::string>()];
+    if (event["event"] == "log") {
+      const std::string text = event["line"];
+      const std::size_t stamp = text.find("] : ");
+      // The report's path names the time the run started, which the order of the runs moves.
+      if (text.find("Report saved: ") == std::string::npos) end.lines.push_back(text.substr(stamp + 4));
+    } else if (event["event"] == "verification") {
+      end.verification = event["method"].get<std::string>() + ": " + event["result"].get<std::string>();
+    } else if (event["event"] == "result") {
+      end.outcome = event["outcome"];
+      end.reason = event["reason"].is_string() ? event["reason"].get<std::string>() : "";
+    }
+  }
+  return ends;
+}
+
+// Disk 3 fails every write from its third on, while disk 4 is written beside it: disk 4 is
+// still erased and verified, the call ends with exit code 1, and each target logs, verifies and
+// ends the same whether the two run at once or one after the other.
+TEST_F(CliProgramTest, AFailingDiskStopsNotTheOtherAtOnceOrOneAfterTheOther) {
+  std::map<std::string, std::map<std::string, TargetEnd>> endsBy;
+  for (const char* parallel : {"2", "1"}) {
+    SCOPED_TRACE(parallel);
+    for (int n : {3, 4}) sim::WriteDisk(n, 0, std::vector<std::uint8_t>(kDiskBytes, 0xAB));
+    int disk3Writes = 0;
+    int disk4Writes = 0;
+    int disk4WritesAtFirstFailure = -1;
+    sim::SetFaultHook([&](const sim::Call& call) {
+      if (call.op != sim::Op::Write) return false;
+      if (call.path == "\\\\.\\physicaldrive4") ++disk4Writes;
+      if (call.path != "\\\\.\\physicaldrive3" || ++disk3Writes <= 2) return false;
+      if (disk4WritesAtFirstFailure < 0) disk4WritesAtFirstFailure = disk4Writes;
+      return true;
+    });
+    EXPECT_EQ(Run({"wipe", "disk3", "disk4", "--yes", "--json", "--parallel", parallel}), cli::kExitFailed) << err_;
+    sim::SetFaultHook(nullptr);
+    // Disk 4 had begun before disk 3 failed, and went on after it; with one at a time, disk 3
+    // (named first) failed before disk 4 began.
+    EXPECT_EQ(disk4WritesAtFirstFailure > 0, std::string(parallel) == "2") << disk4WritesAtFirstFailure;
+    EXPECT_GT(disk4Writes, disk4WritesAtFirstFailure);
+    EXPECT_TRUE(Overwritten(4));
+    endsBy[parallel] = TargetEnds(out_);
+    const std::map<std::string, TargetEnd>& ends = endsBy[parallel];
+    ASSERT_EQ(ends.count("disk3"), 1u) << out_;
+    ASSERT_EQ(ends.count("disk4"), 1u) << out_;
+    EXPECT_EQ(ends.at("disk3").outcome, "failed") << out_;
+    EXPECT_EQ(ends.at("disk4").outcome, "completed") << out_;
+    EXPECT_NE(ends.at("disk4").verification.find("MB read back as written"), std::string::npos) << ends.at("disk4").verification;
+  }
+  EXPECT_TRUE(endsBy["1"] == endsBy["2"]) << out_;
 }
 
 TEST_F(CliProgramTest, ListNamesEveryVolumeAndDiskAndWhatIsRefused) {
@@ -191,7 +286,7 @@ TEST_F(CliProgramTest, ListNamesEveryVolumeAndDiskAndWhatIsRefused) {
   EXPECT_EQ(list["disks"][3]["system"], false);
 
   EXPECT_EQ(Run({"list"}), cli::kExitErased);
-  EXPECT_NE(out_.find("\ndisk3   2 MB"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("\ndisk3   8 MB"), std::string::npos) << out_;
   EXPECT_NE(out_.find("system (refused)"), std::string::npos) << out_;
   EXPECT_EQ(DeviceWrites(), 0u);
 }

@@ -91,4 +91,21 @@ TEST(CliRunThreads, TurnsAlternateAtEveryPump) {
   EXPECT_EQ(none.Waiting(), 0u);
 }
 
+// Three runs of three blocks on two threads, each passing the turn after every block: the
+// threads are served in the order they were made, and the thread whose run ends first goes on
+// with the third run, so the blocks come in one order every time.
+TEST(CliRunThreads, RunsInTurnsInterleaveTheSameWayEveryTime) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    cli::RunTurns turns(true);
+    std::string order;  // written only by the thread holding the turn
+    cli::RunEachInTurns(3, 2, turns, [&](std::size_t i) {
+      for (int block = 0; block < 3; ++block) {
+        order += static_cast<char>('a' + i);
+        turns.PassAndTakeAgain();
+      }
+    });
+    ASSERT_EQ(order, "abababccc") << "attempt " << attempt;
+  }
+}
+
 }  // namespace

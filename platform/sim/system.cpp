@@ -5,6 +5,7 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/concurrency.h"
 #include "platform/sim/host.h"
 #include "platform/sim/state.h"
 
@@ -121,6 +122,9 @@ std::uint32_t TickCount() {
   if (state.machine.realClock) return static_cast<std::uint32_t>(HostSteadyTicks() / 1000000);
   return static_cast<std::uint32_t>(state.uptimeMs);
 }
+
+// The machine's state has no lock of its own: its users take turns.
+bool ConcurrentCalls() { return false; }
 
 void SleepMs(std::uint32_t milliseconds) {
   if (TheState().machine.realClock) {

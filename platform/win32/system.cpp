@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/concurrency.h"
 #include "platform/platform.h"
 #include "platform/win32/true_version.h"
 #include "platform/win32/unique_handle.h"
@@ -99,6 +100,8 @@ bool PerformanceCounter(std::uint64_t* counter) {
 std::uint32_t TickCount() { return GetTickCount(); }
 
 void SleepMs(std::uint32_t milliseconds) { Sleep(milliseconds); }
+
+bool ConcurrentCalls() { return true; }
 
 // A name without "Global\" lives in this logon session's namespace, so one copy runs per
 // session. CreateMutexA hands back a handle also when the mutex exists and says so only

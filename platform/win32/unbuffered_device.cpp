@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "platform/platform.h"
 #include "platform/win32/unique_handle.h"
@@ -29,7 +30,16 @@ std::map<HANDLE, UnbufferedState>& States() {
   return states;
 }
 
+// Runs on several threads open and close their handles at any time; each state is used only by
+// the thread that owns its handle, and a map's entries stay where they are while others come
+// and go, so only the map itself is guarded.
+std::mutex& StatesMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 UnbufferedState* StateOf(HANDLE handle) {
+  const std::lock_guard<std::mutex> lock(StatesMutex());
   auto found = States().find(handle);
   return found == States().end() ? nullptr : &found->second;
 }
@@ -106,7 +116,12 @@ std::uint32_t CallerPart(std::uint64_t start, std::uint32_t moved, const Unbuffe
 }  // namespace
 
 void AdoptUnbuffered(HANDLE handle) {
-  UnbufferedState& state = States()[handle];
+  UnbufferedState* adopted = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(StatesMutex());
+    adopted = &States()[handle];
+  }
+  UnbufferedState& state = *adopted;
   DISK_GEOMETRY geometry = {};
   DWORD returned = 0;
   if (WaitedControl(handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry, sizeof geometry, &returned) &&
@@ -115,7 +130,10 @@ void AdoptUnbuffered(HANDLE handle) {
   }
 }
 
-void ForgetUnbuffered(HANDLE handle) { States().erase(handle); }
+void ForgetUnbuffered(HANDLE handle) {
+  const std::lock_guard<std::mutex> lock(StatesMutex());
+  States().erase(handle);
+}
 
 bool IsUnbuffered(HANDLE handle) { return StateOf(handle) != nullptr; }
 

@@ -1,6 +1,7 @@
-// The windows port for the console program: there are no windows. What a run shows goes to the
-// console program's output; the lists and boxes keep their state in memory; no question is
-// asked here (the console program confirmed before the runs).
+// The windows port for the console program: there are no windows. The lines the commands'
+// checks log go to the console program's output; the lists and boxes keep their state in
+// memory; no question is asked here (the console program confirms before the runs, and the
+// runs report to their own contexts).
 #include <map>
 #include <vector>
 
@@ -32,7 +33,7 @@ void ShowAlreadyRunningBox() {}
 void RunEventLoop() {}
 void RequestTermination() { S().terminationRequested = true; }
 bool TerminationRequested() { return S().terminationRequested; }
-void ProcessMessages() { cli::bridge::Pump(); }
+void ProcessMessages() {}
 
 void SetMainCaption(const std::string&) {}
 void ShowMainWindow() {}
@@ -50,10 +51,7 @@ void SetRowChecked(List list, int row, bool checked) {
   std::vector<bool>& rows = S().checked[list];
   if (row >= 0 && row < static_cast<int>(rows.size())) rows[static_cast<std::size_t>(row)] = checked;
 }
-bool OptionChecked(Option option) {
-  if (option == Option::VerifyAfterWipe) return cli::bridge::VerifyWanted();
-  return S().options[option];
-}
+bool OptionChecked(Option option) { return S().options[option]; }
 void SetStatusNote(const std::string&) {}  // no status bar: each target's line names it
 void SetOptionChecked(Option option, bool checked) {
   // The console program never plays a sound, whatever a settings file says.
@@ -69,16 +67,13 @@ bool LogVisible() { return true; }
 void ShowLogAt(int, int) {}
 void AppendLogLine(const std::string& line) { cli::bridge::LogLine(line); }
 
-void SetProgressCaption(const std::string& text) { cli::bridge::Caption(text); }
-void SetProgressValue(ProgressValue value, const std::string& text) {
-  if (value == ProgressValue::Speed) cli::bridge::Speed(text);
-  if (value == ProgressValue::TimeLeft) cli::bridge::TimeLeft(text);
-}
-void SetProgressBar(int position) { cli::bridge::Bar(position); }
+void SetProgressCaption(const std::string&) {}
+void SetProgressValue(ProgressValue, const std::string&) {}
+void SetProgressBar(int) {}
 void ShowRunFailed() {}
-bool FormatBoxChecked() { return cli::bridge::FormatWanted(); }
+bool FormatBoxChecked() { return false; }
 void SetFormatBox(bool, bool) {}
-bool ShutdownBoxChecked() { return false; }  // the console program switches off after all targets
+bool ShutdownBoxChecked() { return false; }
 void SetShutdownBox(bool) {}
 void ShowProgressWindow() {}
 void HideProgressWindow() {}

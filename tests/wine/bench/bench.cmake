@@ -15,3 +15,11 @@ target_link_options(dunmere_flush_bench PRIVATE
 add_executable(dunmere_sampling_bench ${CMAKE_CURRENT_LIST_DIR}/sampling_bench.cpp
   $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:platform_win32> $<TARGET_OBJECTS:ui_headless>)
 target_link_libraries(dunmere_sampling_bench PRIVATE ${WIN32_SYSTEM_LIBS})
+
+# The console program for tests/wine/bench/parallel-bench (scripts/bench parallel): all of it,
+# with its volume inventory wrapped at the link to list the bench's loop devices.
+add_executable(dunmere_cli_bench ${CMAKE_CURRENT_LIST_DIR}/cli_bench.cpp
+  $<TARGET_OBJECTS:dunmere_core> $<TARGET_OBJECTS:dunmere_cli> $<TARGET_OBJECTS:platform_win32_console>
+  $<TARGET_OBJECTS:ui_console>)
+target_link_options(dunmere_cli_bench PRIVATE -municode -Wl,--wrap=_Z17RefreshDriveTablev)
+target_link_libraries(dunmere_cli_bench PRIVATE ${CONSOLE_SYSTEM_LIBS})

@@ -5,9 +5,12 @@
 // with "pumps" the window messages are processed twice per block, as a run does, on a window of
 // its own; with "no-checkpoints" the writes go on without the checkpoints' flushes and records.
 // device-bench runs it beside the program's own runs, so the gap between a run and dd
-// splits into what the program costs and what the platform does with these writes.
-//   dunmere_write_loop_bench.exe <letter> <MiB> <passes> [pumps] [no-checkpoints]
-// Prints "pass <index> <seconds>" for each pass, from its first write to its last flush.
+// splits into what the program costs and what the platform does with these writes. Given
+// several letters ("QRST") it writes them all at once, one thread and one handle each, as the
+// console program runs several targets (parallel-bench).
+//   dunmere_write_loop_bench.exe <letters> <MiB> <passes> [pumps] [no-checkpoints]
+// Prints "pass <index> <seconds>" for each pass, from its first write to its last flush (the
+// last device's, with several).
 #include <windows.h>
 
 #include <chrono>
@@ -16,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -88,14 +93,45 @@ bool WritePass(HANDLE device, Slot* slots, void* record, std::uint32_t blocks, b
   return CompleteAll(device, slots) && FlushFileBuffers(device);
 }
 
+// One device's handle and memory.
+struct Loop {
+  std::string path;
+  HANDLE device = INVALID_HANDLE_VALUE;
+  Slot slots[kInFlight];
+  void* record = nullptr;
+  bool passed = false;
+};
+
+bool Open(Loop* loop) {
+  loop->device = CreateFileA(loop->path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_OVERLAPPED, nullptr);
+  if (loop->device == INVALID_HANDLE_VALUE) {
+    std::fprintf(stderr, "write loop: %s will not open (%lu)\n", loop->path.c_str(), GetLastError());
+    return false;
+  }
+  for (Slot& slot : loop->slots) {
+    slot.memory = VirtualAlloc(nullptr, kBlock, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    slot.overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (slot.memory != nullptr) std::memset(slot.memory, 0x5A, kBlock);
+  }
+  loop->record = VirtualAlloc(nullptr, kRecord, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  return true;
+}
+
+void Close(Loop* loop) {
+  for (Slot& slot : loop->slots) CloseHandle(slot.overlapped.hEvent);
+  if (loop->device != INVALID_HANDLE_VALUE) CloseHandle(loop->device);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: dunmere_write_loop_bench <letter> <MiB> <passes> [pumps] [no-checkpoints]\n");
+    std::fprintf(stderr, "usage: dunmere_write_loop_bench <letters> <MiB> <passes> [pumps] [no-checkpoints]\n");
     return 2;
   }
-  const std::string path = std::string("\\\\.\\") + argv[1][0] + ":";
+  std::vector<Loop> loops(std::strlen(argv[1]));
+  for (std::size_t i = 0; i < loops.size(); ++i) loops[i].path = std::string("\\\\.\\") + argv[1][i] + ":";
   const auto blocks = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10));
   const int passes = std::atoi(argv[3]);
   bool pumps = false;
@@ -109,32 +145,30 @@ int main(int argc, char** argv) {
     window = CreateWindowExW(0, L"STATIC", L"write loop", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 100, nullptr,
                              nullptr, nullptr, nullptr);
   }
-  HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_NO_BUFFERING | FILE_FLAG_OVERLAPPED, nullptr);
-  if (device == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "write loop: %s will not open (%lu)\n", path.c_str(), GetLastError());
-    return 1;
-  }
-  Slot slots[kInFlight];
-  for (Slot& slot : slots) {
-    slot.memory = VirtualAlloc(nullptr, kBlock, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    slot.overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (slot.memory != nullptr) std::memset(slot.memory, 0x5A, kBlock);
-  }
-  void* record = VirtualAlloc(nullptr, kRecord, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   int status = 0;
+  for (Loop& loop : loops) {
+    if (!Open(&loop)) status = 1;
+  }
   for (int pass = 0; pass < passes && status == 0; ++pass) {
     const Clock::time_point start = Clock::now();
-    if (!WritePass(device, slots, record, blocks, pumps, checkpoints)) {
-      std::fprintf(stderr, "write loop: pass %d failed\n", pass);
-      status = 1;
-      break;
+    std::vector<std::thread> threads;
+    for (Loop& loop : loops) {
+      threads.emplace_back([&loop, blocks, pumps, checkpoints] {
+        loop.passed = WritePass(loop.device, loop.slots, loop.record, blocks, pumps, checkpoints);
+      });
     }
+    for (std::thread& thread : threads) thread.join();
+    for (const Loop& loop : loops) {
+      if (!loop.passed) {
+        std::fprintf(stderr, "write loop: pass %d failed on %s\n", pass, loop.path.c_str());
+        status = 1;
+      }
+    }
+    if (status != 0) break;
     std::printf("pass %d %.4f\n", pass, std::chrono::duration<double>(Clock::now() - start).count());
     Sleep(1000);  // the pause a run makes between passes
   }
-  for (Slot& slot : slots) CloseHandle(slot.overlapped.hEvent);
-  CloseHandle(device);
+  for (Loop& loop : loops) Close(&loop);
   if (window != nullptr) DestroyWindow(window);
   return status;
 }

@@ -3,8 +3,8 @@
 # named by number and by serial, with their reports, the summary page and the CSV in the folder
 # asked for; the exit codes of a usage error and of a refusal; and the refusal to write without
 # --yes when input is not a console. Nothing is written by a call that is refused. Then Ctrl+C,
-# twice, in the middle of a wipe: the run is cancelled with its record saved (exit code 4), and
-# resume finishes it.
+# twice, in the middle of a wipe of two disks at once: both runs are cancelled with their records
+# saved (exit code 4), and one resume finishes both.
 set -u
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -38,7 +38,8 @@ cat > "$work/machine.json" <<'JSON'
     {"number": 0, "size": "64 MiB", "image": "disk0.img"},
     {"number": 3, "size": "8 MiB", "image": "disk3.img", "model": "DUNMERE VIRTUAL DISK 8", "serial": "SER3"},
     {"number": 4, "size": "8 MiB", "image": "disk4.img", "model": "DUNMERE VIRTUAL DISK 8", "serial": "SER4"},
-    {"number": 5, "size": "64 MiB", "image": "disk5.img"}
+    {"number": 5, "size": "64 MiB", "image": "disk5.img"},
+    {"number": 6, "size": "64 MiB", "image": "disk6.img"}
   ],
   "volumes": [
     {"letter": "C", "disk": 0, "offset": "1 MiB", "length": "63 MiB", "fileSystem": "NTFS", "label": "System"}
@@ -94,27 +95,32 @@ grep -q "Asset: A-17" "$summary" || fail "the summary page without the user's fi
 cp "$summary" "$csv" "$work/"
 rm -rf "$reports_host"
 
-# Ctrl+C (Wine hands a SIGINT to the console handler) once the run shows its first pass, and a
-# second one at once: the run still ends by itself, cancelled, with its record.
-head -c $((64 * mib)) /dev/zero | tr '\000' '\253' > "$work/disk5.img"
-wine "$bin/dunmere-cli-sim.exe" wipe disk5 --yes </dev/null >"$work/out" 2>"$work/err" &
+# Ctrl+C (Wine hands a SIGINT to the console handler) once both runs show their first pass,
+# and a second one at once: the runs still end by themselves, cancelled, with their records.
+for n in 5 6; do head -c $((64 * mib)) /dev/zero | tr '\000' '\253' > "$work/disk$n.img"; done
+wine "$bin/dunmere-cli-sim.exe" wipe disk5 disk6 --yes </dev/null >"$work/out" 2>"$work/err" &
 runner=$!
 pid=""
 for _ in $(seq 1 300); do
-  grep -q "pass 1 of 1" "$work/out" 2>/dev/null && pid=$(pgrep -f "dunmere-cli-sim.exe wipe disk5" | tail -1)
+  grep -q "^disk5 .*pass 1 of 1" "$work/out" 2>/dev/null && grep -q "^disk6 .*pass 1 of 1" "$work/out" 2>/dev/null &&
+    pid=$(pgrep -f "dunmere-cli-sim.exe wipe disk5 disk6" | tail -1)
   [ -n "$pid" ] && break
   sleep 0.1
 done
-[ -n "$pid" ] || { kill "$runner"; fail "the wipe of disk 5 showed no pass: $(cat "$work/out" "$work/err")"; }
+[ -n "$pid" ] || { kill "$runner"; fail "the wipe of disks 5 and 6 showed no pass of each: $(cat "$work/out" "$work/err")"; }
 kill -INT "$pid"
 kill -INT "$pid"
 wait "$runner"
 rc=$?
 [ $rc -eq 4 ] || fail "Ctrl+C: exit code $rc; $(cat "$work/out" "$work/err")"
-grep -q "^disk5: cancelled" "$work/out" || fail "no cancelled line: $(cat "$work/out")"
-cli resume disk5 --yes
+for n in 5 6; do
+  grep -q "^disk$n: cancelled" "$work/out" || fail "no cancelled line for disk $n: $(cat "$work/out")"
+done
+cli resume disk5 disk6 --yes
 rc=$?
 [ $rc -eq 0 ] || fail "resume after Ctrl+C: exit code $rc; $(cat "$work/err")"
-cmp -s -n $((64 * mib)) "$work/disk5.img" /dev/zero || fail "disk 5 not erased after the resume"
-rm -f "$bin/Reports/"*" disk 5."*
-echo "PASS: two disks erased in one call, summary $(basename "$summary"); Ctrl+C left a record that resume finished"
+for n in 5 6; do
+  cmp -s -n $((64 * mib)) "$work/disk$n.img" /dev/zero || fail "disk $n not erased after the resume"
+done
+rm -f "$bin/Reports/"*" disk 5."* "$bin/Reports/"*" disk 6."* "$bin/Reports/"*" summary."*
+echo "PASS: two disks erased in one call, summary $(basename "$summary"); Ctrl+C left two records that one resume finished"
