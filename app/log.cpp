@@ -47,6 +47,8 @@ std::string LogMessage(const std::string& text) {
 }
 
 void BeginRunLog() {
+  // A command that began keeping lines before its questions keeps them for its run.
+  if (RunLogOpen) return;
   RunLogLines.clear();
   RunLogOpen = true;
 }

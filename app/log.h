@@ -23,7 +23,8 @@ void LogWindowPlace(AnchorPoint anchor, const ui::LogScreen& screen, int* left, 
 // Shows the line in the log window and returns it as shown.
 std::string LogMessage(const std::string& text);
 
-// The lines logged from BeginRunLog on, time stamps included, until EndRunLog hands them over:
+// The lines logged from BeginRunLog on (the first call, when it is called again before
+// EndRunLog), time stamps included, until EndRunLog hands them over:
 // the erasure report's copy of what a run said.
 void BeginRunLog();
 std::vector<std::string> EndRunLog();

@@ -111,7 +111,13 @@ bool ReadyToRun(bool resume, const Target& checked, Target* target) {
 void RunCommand(bool resume) {
   Target checked;
   Target target;
-  if (!CheckedTarget(&checked) || !ReadyToRun(resume, checked, &target)) return;
+  if (!CheckedTarget(&checked)) return;
+  // The report's log begins with the notices logged before the questions.
+  BeginRunLog();
+  if (!ReadyToRun(resume, checked, &target)) {
+    EndRunLog();
+    return;
+  }
   const SystemAwake awake;
   HandOverToProgress();
   const int methodId = resume ? ResumePoint.MethodId : ui::MethodIndex();
@@ -120,6 +126,7 @@ void RunCommand(bool resume) {
     ResetProgressWindow(!target.isDisk);
     succeeded = RunInWindows(target, resume, methodId);
   }
+  EndRunLog();
   ReturnFromRun(succeeded);
 }
 

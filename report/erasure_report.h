@@ -23,6 +23,8 @@ struct ErasureReport {
   std::string computerName;
   std::string windowsVersion;
   std::string userName;
+  std::string reportId;  // "DM-20260302-140509-1A2B3C4D": the start and a digest of the facts
+  std::string timeZone;  // "UTC+01:00 (W. Europe Standard Time)" or "unknown"
   // Lines of the user's own for every report of a call (an asset tag, a ticket): name, value.
   std::vector<std::pair<std::string, std::string>> userFields;
   ReportTarget target;
@@ -49,6 +51,8 @@ NeverReached NeverReachedOf(const RunResult& run);
 // "none", or every part the run left unwritten: "2,101,248 bytes the run never reached:
 // blocks 14 to 15 and the tail", the blocks whose writes failed, the blocks read back wrong.
 std::string NotOverwrittenText(const RunResult& run);
+// The result in one sentence for the top of the page: "Result: FAILED: <reason>. ...".
+std::string HeadlineText(const RunResult& run);
 
 // The target as the report names it: as listed before the run, except that a resumed run's
 // list row showed the interrupted wipe, so its size comes from the device, its file system

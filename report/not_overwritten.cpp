@@ -69,6 +69,25 @@ NeverReached NeverReachedOf(const RunResult& run) {
   return range;
 }
 
+std::string HeadlineText(const RunResult& run) {
+  std::string text;
+  switch (run.outcome) {
+    case RunOutcome::Succeeded:
+      text = "Result: completed.";
+      break;
+    case RunOutcome::Cancelled:
+      text = "Result: CANCELLED by the user; the wipe is not complete.";
+      break;
+    case RunOutcome::Failed:
+      text = "Result: FAILED: " + (run.failureReason.empty() ? std::string("unknown") : run.failureReason) +
+             "; the wipe is not complete.";
+      break;
+  }
+  const std::string left = NotOverwrittenText(run);
+  if (left != "none") text += " Not overwritten: " + left + ".";
+  return text;
+}
+
 std::string NotOverwrittenText(const RunResult& run) {
   std::vector<std::string> parts;
   if (run.unwrittenBytes != 0) parts.push_back(FailedWritesText(run));

@@ -1,8 +1,11 @@
 // Where the report goes: "Reports" next to the executable, one file per run. A report that
 // cannot be written is said in the log and changes nothing else: the wipe is done either way.
+#include <cstdio>
 #include <mutex>
 #include <vector>
 
+#include "platform/system_text.h"
+#include "platform/time_zone.h"
 #include "report/erasure_report.h"
 #include "report/machine_readable.h"
 #include "report/tool_version.h"
@@ -17,6 +20,17 @@ ReportCollector collector;
 
 bool WriteText(const std::string& path, const std::string& text) {
   return platform::WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+// "UTC+01:00 (W. Europe Standard Time)".
+std::string TimeZoneText() {
+  int minutes = 0;
+  std::string name;
+  if (!platform::LocalTimeZone(&minutes, &name)) return std::string();
+  char offset[16];
+  const int magnitude = minutes < 0 ? -minutes : minutes;
+  std::snprintf(offset, sizeof offset, "UTC%c%02d:%02d", minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+  return name.empty() ? offset : std::string(offset) + " (" + name + ")";
 }
 
 }  // namespace
@@ -38,11 +52,18 @@ void CollectReports(ReportCollector newCollector) {
 
 void DescribeSystem(ErasureReport* report) {
   report->toolVersion = kVersionText;
+  // The ANSI calls answer in the system code page; the report is UTF-8.
   if (!platform::ComputerName(&report->computerName)) report->computerName.clear();
+  report->computerName = platform::Utf8FromSystemText(report->computerName);
   if (!platform::WindowsVersion(&report->windowsVersion)) report->windowsVersion.clear();
   if (!platform::UserName(&report->userName)) report->userName.clear();
+  report->userName = platform::Utf8FromSystemText(report->userName);
+  report->timeZone = TimeZoneText();
   const std::lock_guard<std::mutex> lock(folderMutex);
-  report->userFields = chosenFields;
+  report->userFields.clear();
+  for (const auto& field : chosenFields) {
+    report->userFields.emplace_back(platform::Utf8FromSystemText(field.first), platform::Utf8FromSystemText(field.second));
+  }
 }
 
 std::string ReportsFolder() {

@@ -17,6 +17,7 @@ const char* const kStyle =
     "width:38mm;vertical-align:top;padding:0 2mm 0 0}td{padding:0;vertical-align:top;white-space:pre-wrap}"
     "ol{margin:0;padding-left:5mm}pre{font:7.5pt/1.2 Consolas,monospace;margin:0;white-space:pre-wrap}"
     ".notice{border:1px solid #000;padding:1mm 2mm;margin-top:2mm}"
+    ".headline{border:2px solid #000;padding:1mm 2mm;margin:0 0 2mm;font-weight:bold}"
     ".sign td{border-bottom:1px solid #000;height:8mm}";
 
 std::string Digits(std::uint64_t value, int width) {
@@ -132,11 +133,27 @@ class Page {
 
 void AddSystem(const ErasureReport& report, Page* page) {
   page->Heading("Tool and computer");
+  page->Row("Report ID", OrUnknown(report.reportId));
   page->Row("Tool", "Dunmere " + report.toolVersion);
   page->Row("Computer", OrUnknown(report.computerName));
   page->Row("Windows", OrUnknown(report.windowsVersion));
   page->Row("User", OrUnknown(report.userName));
   for (const auto& field : report.userFields) page->Row(field.first, field.second);
+}
+
+// "Size" is what the list showed: for a volume its file system's size, which may end before the
+// volume; every pass wrote the device's whole length.
+std::string WrittenSizeText(const ErasureReport& report) {
+  const std::string written = ThousandsGrouped(report.run.bytesPerPass) + " bytes in every pass (Bytes per pass)";
+  if (report.target.isDisk) return written + ": the whole disk";
+  if (report.run.resumed) return written + ": the volume's whole length on its device";
+  return written + ": the volume's whole length on its device; Size is its file system's size as listed";
+}
+
+std::string VolumesText(const RunResult& run) {
+  std::string text;
+  for (const std::string& volume : run.diskVolumes) text += (text.empty() ? "" : ", ") + volume;
+  return text.empty() ? "none lettered" : text;
 }
 
 void AddTarget(const ErasureReport& report, Page* page) {
@@ -155,6 +172,8 @@ void AddTarget(const ErasureReport& report, Page* page) {
   page->Row("Bus", OrUnknown(identity.bus));
   page->Row("Solid-state", AnswerText(identity.solidState));
   page->Row("Size", ThousandsGrouped(target.sizeBytes) + " bytes (" + OrUnknown(target.sizeText) + ")");
+  page->Row("Size written", WrittenSizeText(report));
+  if (target.isDisk) page->Row("Volumes on it", VolumesText(report.run));
   if (!target.isDisk) {
     const bool resumed = report.run.resumed;
     page->Row("Former file system", !target.fileSystem.empty() ? target.fileSystem : resumed ? "unknown" : "none");
@@ -184,8 +203,11 @@ void AddTime(const ErasureReport& report, Page* page) {
   const RunResult& run = report.run;
   page->Heading("Time");
   page->Row("Started", DateText(run.started) + " " + TimeText(run.started, ":"));
-  page->Row("Ended", DateText(run.ended) + " " + TimeText(run.ended, ":"));
-  page->Row("Duration", DurationText(SecondsBetween(run.started, run.ended)));
+  page->Row("Ended", DateText(run.ended) + " " + TimeText(run.ended, ":") +
+                        " (with the verification and the format that followed)");
+  page->Row("Duration", DurationText(SecondsBetween(run.started, run.ended)) + " (from Started to Ended)");
+  page->Row("Time zone", OrUnknown(report.timeZone));
+  page->Row("Passes ended", DateText(run.passesEnded) + " " + TimeText(run.passesEnded, ":"));
   for (const PassFacts& pass : run.passes) {
     std::string label = "Pass " + std::to_string(pass.pass + 1);
     if (pass.firstBlock != 0) label += " from block " + std::to_string(pass.firstBlock);
@@ -277,6 +299,7 @@ std::string ComposeReportHtml(const ErasureReport& report) {
   AddSignatures(&page);
   const std::string title = "Erasure report: " + ReportTargetName(report.target);
   return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + HtmlEscaped(title) +
-         "</title><style>" + kStyle + "</style></head><body><h1>" + HtmlEscaped(title) + "</h1>" + page.Text() +
+         "</title><style>" + kStyle + "</style></head><body><h1>" + HtmlEscaped(title) + "</h1><p class=\"headline\">" +
+         HtmlEscaped(HeadlineText(report.run)) + "</p>" + page.Text() +
          "</body></html>\n";
 }

@@ -42,6 +42,7 @@ Json TargetJson(const ReportTarget& target, bool resumed) {
   json["solidState"] = AnswerJson(identity.solidState);
   json["sizeBytes"] = target.sizeBytes;
   json["sizeText"] = TextOrNull(target.sizeText);
+  json["sizeIs"] = target.isDisk ? "the disk's length" : "the volume's size as listed (its file system's)";
   if (!target.isDisk) {
     json["formerFileSystem"] = TextOrNull(target.fileSystem);
     json["formerLabel"] = TextOrNull(target.label);
@@ -100,6 +101,7 @@ Json ResultJson(const ErasureReport& report) {
   json["notOverwritten"] = NotOverwrittenText(run);
   json["writtenEarlier"] = run.earlierBlocks == EarlierBlocks::None ? Json(nullptr) : Json(EarlierBlocksText(run));
   json["verification"] = {{"method", run.verification.method}, {"result", run.verification.result}};
+  json["sizeWrittenPerPass"] = run.bytesPerPass;
   Json format;
   format["asked"] = !report.target.isDisk && run.formatAsked;
   format["formatted"] = !report.target.isDisk && run.formatted;
@@ -130,6 +132,8 @@ std::string OutcomeWord(RunOutcome outcome) {
 std::string ComposeReportJson(const ErasureReport& report) {
   const RunResult& run = report.run;
   Json json;
+  json["reportId"] = TextOrNull(report.reportId);
+  json["headline"] = HeadlineText(run);
   json["tool"] = {{"name", "Dunmere"}, {"version", report.toolVersion}};
   json["computer"] = {{"name", TextOrNull(report.computerName)},
                       {"windows", TextOrNull(report.windowsVersion)},
@@ -138,11 +142,14 @@ std::string ComposeReportJson(const ErasureReport& report) {
   for (const auto& field : report.userFields) fields.push_back({{"name", field.first}, {"value", field.second}});
   json["fields"] = fields;
   json["target"] = TargetJson(report.target, run.resumed);
+  if (report.target.isDisk) json["target"]["volumes"] = run.diskVolumes;
   json["method"] = MethodJson(report);
   json["resumed"] = run.resumed ? Json({{"pass", run.firstPass + 1}, {"block", run.startBlock}}) : Json(nullptr);
   json["bytesPerPass"] = run.bytesPerPass;
   json["started"] = IsoTimeText(run.started);
   json["ended"] = IsoTimeText(run.ended);
+  json["passesEnded"] = IsoTimeText(run.passesEnded);
+  json["timeZone"] = TextOrNull(report.timeZone);
   Json passes = Json::array();
   for (const PassFacts& pass : run.passes) passes.push_back(PassJson(pass));
   json["passes"] = passes;

@@ -390,6 +390,85 @@ TEST_F(ErasureReportTest, AResumedRunNamesItsTargetAndWhatItCannotVouchFor) {
   }
 }
 
+// The page's facts agree with each other: the result first and plainly, the times covering
+// what they say, the ID and the zone, why nothing was read back, what a disk held, and the
+// notice logged before the questions in the page's log.
+TEST_F(ErasureReportTest, TheResultComesFirstAndTheFactsAgree) {
+  struct Case {
+    const char* name;
+    bool disk;
+    bool verify;
+    int cancelAtPump;       // 0: never
+    bool failWrites;
+    const char* headline;
+    const char* verification;
+  };
+  const Case cases[] = {
+      {"completed, not verified", false, false, 0, false, "Result: completed.",
+       "none: not performed: \"Verify after wipe\" was off"},
+      {"cancelled", true, true, 20, false, "Result: CANCELLED by the user; the wipe is not complete. Not overwritten: ",
+       "none: not performed: the run was cancelled before it"},
+      {"failed", false, true, 0, true,
+       "Result: FAILED: more than 10 consecutive blocks could not be written; the wipe is not complete. Not "
+       "overwritten: ",
+       "none: not performed: the run failed before it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    headless::Reset();
+    std::filesystem::remove_all(HostPath("Reports"));
+    machine_ = DefaultMachine();
+    machine_.disks[1].solidState = platform::DeviceAnswer::Yes;
+    machine_.formatPolls = 3;  // the format takes seconds after the passes
+    Choose(c.disk ? ui::kPageWipeDisk : ui::kPageWipeDrive, c.disk ? "Disk1" : "E:\\");
+    if (!c.verify) app::VerifyAfterWipeClicked();
+    const long cancelAt = c.cancelAtPump;
+    headless::SetPumpHook([cancelAt](long pump) {
+      if (pump == cancelAt) CancelRequested = true;
+    });
+    if (c.failWrites) sim::FailWrites("\\\\.\\E:", 0, 100);
+    headless::SetMethodIndex(2);
+    headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+    app::WipeItNowClicked();
+    headless::SetPumpHook(nullptr);
+    sim::ClearFaults();
+
+    const ReadReport report = OnlyReport();
+    const std::string marker = "<p class=\"headline\">";
+    const std::size_t headline = report.html.find(marker);
+    ASSERT_NE(headline, std::string::npos);
+    EXPECT_LT(headline, report.html.find("<h2>")) << "the result is not at the top";
+    EXPECT_EQ(Unescaped(report.html.substr(headline + marker.size(), std::strlen(c.headline))), c.headline);
+    EXPECT_EQ(report.Field("Verification"), c.verification);
+    EXPECT_TRUE(std::regex_match(report.Field("Report ID"), std::regex("DM-20260302-1405[0-9]{2}-[0-9A-F]{8}")))
+        << report.Field("Report ID");
+    EXPECT_EQ(report.Field("Time zone"), "UTC+00:00 (Coordinated Universal Time)");
+    // Ended covers what followed the passes: the format's seconds for the completed run.
+    const std::string ended = report.Field("Ended").substr(0, 19);
+    const std::string passesEnded = report.Field("Passes ended");
+    if (c.cancelAtPump == 0 && !c.failWrites) {
+      EXPECT_GT(ended, passesEnded);
+    } else {
+      EXPECT_GE(ended, passesEnded);
+    }
+    EXPECT_EQ(report.Field("Size written").rfind(c.disk ? "16,777,216 bytes in every pass" : "3,149,824 bytes in every pass", 0), 0u)
+        << report.Field("Size written");
+    if (c.disk) {
+      EXPECT_EQ(report.Field("Volumes on it"), "E:");
+    }
+    ASSERT_FALSE(report.logLines.empty());
+    EXPECT_NE(report.logLines.front().find(kSolidStateNotice), std::string::npos) << report.logLines.front();
+    const nlohmann::json json = OnlyJson();
+    EXPECT_EQ(json["reportId"], report.Field("Report ID"));
+    EXPECT_EQ(json["timeZone"], report.Field("Time zone"));
+    EXPECT_EQ(json["headline"].get<std::string>().rfind(c.headline, 0), 0u);
+    EXPECT_EQ(json["result"]["verification"]["result"].get<std::string>(),
+              std::string(c.verification).substr(std::strlen("none: ")));
+    if (!c.verify) app::VerifyAfterWipeClicked();
+  }
+}
+
 TEST_F(ErasureReportTest, TextsFromDevicesAndFileSystemsAreEscaped) {
   machine_.volumes[1].label = "<b>&\"x\"'";
   machine_.disks[1].model = "A<B & C>";
@@ -404,6 +483,49 @@ TEST_F(ErasureReportTest, TextsFromDevicesAndFileSystemsAreEscaped) {
   EXPECT_NE(report.html.find("&lt;b&gt;&amp;&quot;x&quot;&#39;"), std::string::npos);
   EXPECT_EQ(report.html.find("<b>"), std::string::npos);
   EXPECT_EQ(report.html.find("A<B"), std::string::npos);
+}
+
+bool ValidUtf8(const std::string& text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
+                               : lead >= 0xF0 && lead < 0xF5                ? 4
+                                                                            : 0;
+    if (length == 0 || at + length > text.size()) return false;
+    for (std::size_t i = 1; i < length; ++i) {
+      if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
+// The ANSI calls answer in the system code page (Windows-1252 on the simulated machine): the
+// list holds "Donn\xE9es", and the page and the JSON, which are UTF-8, say "Données".
+TEST_F(ErasureReportTest, NamesFromTheSystemCodePageReachTheReportAsUtf8) {
+  machine_.volumes[1].label = "Donn\xC3\xA9" "es";
+  machine_.computerName = "B\xC3\x9CRO-PC";
+  machine_.userName = "Jos\xC3\xA9 \xE2\x80\x9C" "Ops\xE2\x80\x9D";
+  Choose(ui::kPageWipeDrive, "E:\\");
+  const auto row = headless::Rows(ui::List::Drive)[static_cast<std::size_t>(RowOf(ui::List::Drive, "E:\\"))];
+  EXPECT_NE(std::find(row.begin(), row.end(), "Donn\xE9" "es"), row.end()) << "the list shows the label as Windows gives it";
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+
+  app::WipeItNowClicked();
+
+  const ReadReport report = OnlyReport();
+  EXPECT_TRUE(ValidUtf8(report.html));
+  EXPECT_EQ(report.Field("Former label"), "Donn\xC3\xA9" "es");
+  EXPECT_EQ(report.Field("Computer"), "B\xC3\x9CRO-PC");
+  EXPECT_EQ(report.Field("User"), "Jos\xC3\xA9 \xE2\x80\x9C" "Ops\xE2\x80\x9D");
+  std::ifstream in(HostPath("Reports/" + ReportFiles(".json").at(0)), std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_TRUE(ValidUtf8(text));
+  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  ASSERT_FALSE(json.is_discarded());
+  EXPECT_EQ(json["target"]["formerLabel"], "Donn\xC3\xA9" "es");
+  EXPECT_EQ(json["computer"]["name"], "B\xC3\x9CRO-PC");
+  EXPECT_EQ(json["computer"]["user"], "Jos\xC3\xA9 \xE2\x80\x9C" "Ops\xE2\x80\x9D");
 }
 
 // Beside the page, a .json of the same name holds the same facts for a program to read.

@@ -306,7 +306,7 @@ void WritePasses(const WipeMethod& method, const WipeTarget& target, const RunSt
   result->unwrittenBytes = failures.UnwrittenBytes();
   result->unwrittenBlocks = failures.runBlocks;
   result->passes = std::move(passes);
-  result->ended = platform::LocalTimeNow();
+  result->passesEnded = result->ended = platform::LocalTimeNow();
 }
 
 void SizeResumedTarget(const platform::Device& device, const BreakpointValues& record, WipeTarget* target) {

@@ -18,11 +18,27 @@ EarlierBlocks EarlierBlocksOf(const RunResult& result, const Verification* verif
 }
 
 // A way out before the success lines: the target let go, the last lines, the lists anew.
-bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted) {
+bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted, RunResult* result) {
   steps.release();
   if (aborted) LogWipeAborted(context);
   context.TargetsChanged();
+  result->ended = platform::LocalTimeNow();
   return false;
+}
+
+// Why a run read nothing back, which the report tells apart from a check that was made.
+void NoteNoVerification(RunContext& context, RunResult* result) {
+  switch (result->outcome) {
+    case RunOutcome::Cancelled:
+      result->verification.result = "not performed: the run was cancelled before it";
+      return;
+    case RunOutcome::Failed:
+      result->verification.result = "not performed: the run failed before it";
+      return;
+    case RunOutcome::Succeeded:
+      break;
+  }
+  if (!context.Chosen(RunChoice::Verify)) result->verification.result = "not performed: \"Verify after wipe\" was off";
 }
 
 }  // namespace
@@ -38,10 +54,12 @@ bool FinishRun(const WipeMethod& method, const WipeTarget& target, const RunEndS
     case RunOutcome::Cancelled:
       // The record stays at the start of the target, so the wipe can be resumed.
       context.Log("User canceled.");
-      return EndUnsuccessful(context, steps, false);
+      NoteNoVerification(context, result);
+      return EndUnsuccessful(context, steps, false, result);
     case RunOutcome::Failed:
       context.ShowFailed();
-      return EndUnsuccessful(context, steps, true);
+      NoteNoVerification(context, result);
+      return EndUnsuccessful(context, steps, true, result);
     case RunOutcome::Succeeded:
       break;
   }
@@ -50,13 +68,16 @@ bool FinishRun(const WipeMethod& method, const WipeTarget& target, const RunEndS
     NoteVerification(verification, result->lastPass, result);
     result->earlierBlocks = EarlierBlocksOf(*result, &verification);
     // The record is back at the start of the target: the wipe can be resumed.
-    if (verification.outcome == VerifyOutcome::Failed) return EndUnsuccessful(context, steps, true);
+    if (verification.outcome == VerifyOutcome::Failed) return EndUnsuccessful(context, steps, true, result);
+  } else {
+    NoteNoVerification(context, result);
   }
   steps.release();
   context.Log(SuccessLine(steps.subject, result->unwrittenBytes));
   if (result->earlierBlocks == EarlierBlocks::NotReadBack) context.Log(EarlierBlocksLine(result->startBlock));
   steps.afterSuccess();
   context.TargetsChanged();
+  result->ended = platform::LocalTimeNow();
   if (context.Chosen(RunChoice::Shutdown)) context.Shutdown();
   return true;
 }

@@ -52,11 +52,13 @@ struct VerificationFacts {
 struct RunResult {
   bool startedWriting = false;  // the target was secured and the first pass began
   platform::LocalTime started;
-  platform::LocalTime ended;
+  platform::LocalTime ended;        // after the verification and the format that followed
+  platform::LocalTime passesEnded;  // when the last pass stopped or finished
   bool resumed = false;
   int firstPass = 0;            // of a resumed run: the pass and block it went on at
   std::uint32_t startBlock = 0;
   EarlierBlocks earlierBlocks = EarlierBlocks::None;
+  std::vector<std::string> diskVolumes;  // of a disk run: the lettered volumes it held ("E:")
   std::string recordFileSystem;  // of a resumed volume run: the file system its record carried
   std::uint64_t bytesPerPass = 0;
   RunOutcome outcome = RunOutcome::Failed;

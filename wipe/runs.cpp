@@ -165,7 +165,8 @@ bool DiskRun(RunContext& context, const Target& target, const BreakpointValues* 
   const std::string number = std::to_string(diskNumber);
   // The disk's volumes as they are now, before they are secured.
   std::vector<platform::Device> volumes;
-  if (!LockDiskVolumes(context, context.VolumesOfDisk(diskNumber), &volumes)) return false;
+  context.result.diskVolumes = context.VolumesOfDisk(diskNumber);
+  if (!LockDiskVolumes(context, context.result.diskVolumes, &volumes)) return false;
   bool writesInFlight = false;
   platform::Device disk = OpenRunDevice(context, DiskDevicePath(diskNumber), "Disk " + number, &writesInFlight);
   // The run writes through the disk handle, which no file system bounds, so it sends no

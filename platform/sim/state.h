@@ -17,6 +17,9 @@
 namespace sim::detail {
 
 inline constexpr std::uint64_t kMiB = 1048576;
+
+// A description's text (UTF-8) as the ANSI calls answer it, in the system code page.
+std::string AnsiText(const std::string& utf8);
 inline constexpr std::size_t kSectorBytes = 512;
 
 // ---- Backing stores ---------------------------------------------------------------------------

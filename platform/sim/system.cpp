@@ -8,6 +8,7 @@
 #include "platform/concurrency.h"
 #include "platform/sim/host.h"
 #include "platform/sim/state.h"
+#include "platform/time_zone.h"
 
 namespace sim::detail {
 namespace {
@@ -142,8 +143,31 @@ bool Named(const std::string& text, std::string* out) {
 }
 }  // namespace
 
-bool ComputerName(std::string* name) { return Named(TheState().machine.computerName, name); }
-bool UserName(std::string* name) { return Named(TheState().machine.userName, name); }
+bool LocalTimeZone(int* minutesEast, std::string* name) {
+  if (TheState().machine.realClock) {
+    const std::time_t now = std::time(nullptr);
+    const std::tm* parts = std::localtime(&now);
+    if (parts == nullptr) return false;
+    const std::tm local = *parts;
+    parts = std::gmtime(&now);
+    if (parts == nullptr) return false;
+    const std::tm utc = *parts;
+    // The two broken-down times are at most a day apart; a year's turn between them counts one.
+    int days = local.tm_yday - utc.tm_yday;
+    if (days > 1) days = -1;
+    if (days < -1) days = 1;
+    *minutesEast = days * 1440 + (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+    *name = "the host's local time";
+    return true;
+  }
+  // The virtual clock keeps Coordinated Universal Time.
+  *minutesEast = 0;
+  *name = "Coordinated Universal Time";
+  return true;
+}
+
+bool ComputerName(std::string* name) { return Named(AnsiText(TheState().machine.computerName), name); }
+bool UserName(std::string* name) { return Named(AnsiText(TheState().machine.userName), name); }
 bool WindowsVersion(std::string* version) { return Named(TheState().machine.windowsVersion, version); }
 
 bool CreateInstanceMutex(const std::string& name, bool* alreadyExists) {

@@ -66,7 +66,7 @@ bool VolumeInformation(const std::string& rootPath, std::string* volumeName,
     Answer(record, false);
     return false;
   }
-  if (volumeName != nullptr) *volumeName = info.label.substr(0, 255);
+  if (volumeName != nullptr) *volumeName = AnsiText(info.label).substr(0, 255);
   if (fileSystemName != nullptr) *fileSystemName = info.fileSystem;
   Answer(record, true);
   return true;

@@ -9,6 +9,8 @@
 
 #include "platform/concurrency.h"
 #include "platform/platform.h"
+#include "platform/system_text.h"
+#include "platform/time_zone.h"
 #include "platform/win32/true_version.h"
 #include "platform/win32/unique_handle.h"
 
@@ -56,6 +58,38 @@ bool ComputerName(std::string* name) {
   DWORD size = sizeof buffer;
   if (!GetComputerNameA(buffer, &size)) return false;
   if (name != nullptr) name->assign(buffer, size);
+  return true;
+}
+
+std::string Utf8FromSystemText(const std::string& text) {
+  if (text.empty()) return text;
+  const int length = static_cast<int>(text.size());
+  const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (wideLength <= 0) return text;
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], wideLength);
+  const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  if (utf8Length <= 0) return text;
+  std::string utf8(static_cast<std::size_t>(utf8Length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], utf8Length, nullptr, nullptr);
+  return utf8;
+}
+
+bool LocalTimeZone(int* minutesEast, std::string* name) {
+  TIME_ZONE_INFORMATION zone = {};
+  const DWORD kind = GetTimeZoneInformation(&zone);
+  if (kind == TIME_ZONE_ID_INVALID) return false;
+  const bool daylight = kind == TIME_ZONE_ID_DAYLIGHT;
+  // UTC = local time + bias, in minutes.
+  *minutesEast = -static_cast<int>(zone.Bias + (daylight ? zone.DaylightBias : zone.StandardBias));
+  const WCHAR* wide = daylight ? zone.DaylightName : zone.StandardName;
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  name->clear();
+  if (length > 1) {
+    name->resize(static_cast<std::size_t>(length));
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &(*name)[0], length, nullptr, nullptr);
+    name->resize(static_cast<std::size_t>(length - 1));
+  }
   return true;
 }
 
