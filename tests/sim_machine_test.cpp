@@ -20,12 +20,16 @@ std::uint64_t AllocatedBytes(const std::string& path) {
 TEST(SimDemoMachineTest, HasTheDisksAndDrivesOfADesktopWithAUsbStick) {
   const sim::Machine demo = sim::DemoMachine("/images");
   EXPECT_EQ(demo.windowsDirectory, "C:\\WINDOWS");
-  ASSERT_EQ(demo.disks.size(), 3u);
-  for (int n = 0; n < 3; ++n) {
+  ASSERT_EQ(demo.disks.size(), 4u);
+  for (int n = 0; n < 4; ++n) {
     EXPECT_EQ(demo.disks[n].number, n);
     EXPECT_EQ(demo.disks[n].image, "/images/disk" + std::to_string(n) + ".img");
   }
-  ASSERT_EQ(demo.volumes.size(), 5u);
+  // Disk 3 can erase itself; disk 1 hides sectors behind a host protected area.
+  EXPECT_EQ(demo.disks[3].bus, "NVMe");
+  EXPECT_EQ(demo.disks[3].sanitize, (std::vector<std::string>{"crypto", "block"}));
+  EXPECT_EQ(demo.disks[1].hiddenSectors, 16384u);
+  ASSERT_EQ(demo.volumes.size(), 6u);
   struct Expected {
     char letter;
     int disk;
@@ -37,8 +41,9 @@ TEST(SimDemoMachineTest, HasTheDisksAndDrivesOfADesktopWithAUsbStick) {
                                {'D', 1, platform::kDriveFixed, "NTFS", "Data"},
                                {'E', 1, platform::kDriveFixed, "FAT32", "Backup"},
                                {'F', 2, platform::kDriveRemovable, "FAT32", "USBSTICK"},
+                               {'H', 3, platform::kDriveFixed, "NTFS", "Scratch"},
                                {'G', -1, platform::kDriveCdRom, "", ""}};
-  for (std::size_t i = 0; i < 5; ++i) {
+  for (std::size_t i = 0; i < 6; ++i) {
     const sim::Volume& volume = demo.volumes[i];
     EXPECT_EQ(volume.letter, expected[i].letter);
     EXPECT_EQ(volume.disk, expected[i].disk) << volume.letter;
@@ -51,7 +56,7 @@ TEST(SimDemoMachineTest, HasTheDisksAndDrivesOfADesktopWithAUsbStick) {
     EXPECT_GT(volume.fileSystemSize, volume.length / 10 * 9) << volume.letter;
     EXPECT_NE(volume.fileSystemSize % kMiB, 0u) << volume.letter;
   }
-  EXPECT_FALSE(demo.volumes[4].hasMedium);
+  EXPECT_FALSE(demo.volumes[5].hasMedium);
   // The first volume of every disk starts at 1 MiB, as partitioning tools align it.
   EXPECT_EQ(demo.volumes[0].offset, kMiB);
   EXPECT_EQ(demo.volumes[1].offset, kMiB);
@@ -69,9 +74,11 @@ class SimImagesTest : public SimTest {
 
 TEST_F(SimImagesTest, NewImagesAreSparseAndTheirVolumesFormatted) {
   Load(Demo());
-  for (int n = 0; n < 3; ++n) {
+  for (int n = 0; n < 4; ++n) {
     const std::string image = folder_.File("images/disk" + std::to_string(n) + ".img");
-    EXPECT_EQ(std::filesystem::file_size(image), Demo().disks[n].size);
+    // A host protected area lies in the image past the size the disk reports.
+    const sim::Disk disk = Demo().disks[n];
+    EXPECT_EQ(std::filesystem::file_size(image), disk.size + disk.hiddenSectors * disk.bytesPerSector);
     EXPECT_LT(AllocatedBytes(image), 2 * kMiB) << image;
   }
   for (const char* root : {"C:\\", "D:\\", "E:\\", "F:\\"}) {
@@ -194,7 +201,7 @@ TEST_F(SimInitialiseTest, ABrokenDescriptionFallsBackToTheDemoAndSaysWhy) {
   setenv("DUNMERE_MACHINE", description.c_str(), 1);
   platform::Initialise(Executable());
   EXPECT_EQ(sim::LoadProblem(), description + ": disks[0]: unknown field \"imagee\"");
-  EXPECT_EQ(sim::CurrentMachine().disks.size(), 3u);
+  EXPECT_EQ(sim::CurrentMachine().disks.size(), 4u);
 
   setenv("DUNMERE_MACHINE", folder_.File("missing.json").c_str(), 1);
   platform::Initialise(Executable());

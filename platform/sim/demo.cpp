@@ -1,5 +1,5 @@
 // The demo's machine and the start of dunmere-sim.exe: a description named by DUNMERE_MACHINE,
-// or the built-in machine with three disks whose images live next to the executable.
+// or the built-in machine with four disks whose images live next to the executable.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +15,8 @@ constexpr std::uint64_t kMiB = detail::kMiB;
 constexpr std::uint32_t kDemoWriteDelayMs = 80;
 // Reading back is quicker than writing, but still long enough to see the verification.
 constexpr std::uint32_t kDemoReadDelayMs = 40;
+// Long enough to watch the bar of a sanitize move, short enough for the demo tour.
+constexpr std::uint32_t kDemoSanitizeSeconds = 12;
 
 // A file system keeps a little of its volume for itself; sizes stay whole 4 KiB clusters and
 // are not whole MiB, so a wipe of it ends with a tail.
@@ -174,6 +176,12 @@ Machine DemoMachine(const std::string& imageFolder) {
   machine.disks.push_back(DemoDisk(0, 256 * kMiB, imageFolder, "DUNMERE VIRTUAL DISK 256", "DM0001", "NVMe", true));
   machine.disks.push_back(DemoDisk(1, 192 * kMiB, imageFolder, "DUNMERE VIRTUAL DISK 192", "DM0002", "SATA", false));
   machine.disks.push_back(DemoDisk(2, 64 * kMiB, imageFolder, "DUNMERE POCKET STICK 64", "  DMS0003  ", "USB", true));
+  // A data disk that can erase itself, and a hard disk that hides its last 8 MiB.
+  Disk nvme = DemoDisk(3, 128 * kMiB, imageFolder, "DUNMERE NVME DISK 128", "DM0004", "NVMe", true);
+  nvme.sanitize = {"crypto", "block"};
+  nvme.sanitizeSeconds = kDemoSanitizeSeconds;
+  machine.disks.push_back(nvme);
+  machine.disks[1].hiddenSectors = 16384;
 
   machine.volumes.push_back(DemoVolume('C', 0, kMiB, 255 * kMiB, "NTFS", "System"));
   machine.volumes.push_back(DemoVolume('D', 1, kMiB, 127 * kMiB, "NTFS", "Data"));
@@ -181,6 +189,8 @@ Machine DemoMachine(const std::string& imageFolder) {
   Volume stick = DemoVolume('F', 2, kMiB, 63 * kMiB, "FAT32", "USBSTICK");
   stick.driveType = platform::kDriveRemovable;
   machine.volumes.push_back(stick);
+
+  machine.volumes.push_back(DemoVolume('H', 3, kMiB, 127 * kMiB, "NTFS", "Scratch"));
 
   Volume cdrom = VolumeOn('G', -1, 0, 0);
   cdrom.driveType = platform::kDriveCdRom;

@@ -112,8 +112,9 @@ bool Load(const Machine& machine, std::string* error);
 // Parses a machine description (JSON, docs/simulated-machine.md). Malformed text or wrong
 // types give false and a clear message in *error; nothing is loaded then.
 bool ParseDescription(const std::string& json, Machine* machine, std::string* error);
-// The built-in demo: disk 0 with C: (Windows), a fixed data disk 1 with D: and E:, a removable
-// USB stick as disk 2 with F:, images in imageFolder.
+// The built-in demo: disk 0 with C: (Windows), a fixed data disk 1 with D: and E: that hides
+// sectors behind a host protected area, a removable USB stick as disk 2 with F:, and an NVMe
+// disk 3 with H: that can sanitize itself; images in imageFolder.
 Machine DemoMachine(const std::string& imageFolder);
 // The machine loaded now, as described (images are not read back into it: the volumes mounted
 // now are what the drive queries answer).
