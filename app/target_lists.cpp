@@ -1,6 +1,7 @@
 #include "app/target_lists.h"
 
 #include "app/main_window.h"
+#include "devices/disk_abilities.h"
 #include "devices/disk_identity.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
@@ -25,7 +26,7 @@ void RefreshDiskList() {
     const DiskRecord& record = DiskTable[i];
     ui::AddRow(ui::List::Disk, FieldText(record.Name),
                {FieldText(record.CapacityText), FieldText(record.LogicalDrives),
-                ModelAndSerialText(DiskIdentities[i])});
+                ListedModelText(DiskIdentities[i], DiskAbilityTable[i])});
   }
   ResetAfterRefill(ui::List::Disk);
 }

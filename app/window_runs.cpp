@@ -121,6 +121,7 @@ bool RunInWindows(const Target& target, bool resume, int methodId, RunResult* re
 void AnnounceSolidState(const Target& target) {
   const std::string notice = SolidStateNotice(target);
   if (!notice.empty()) LogMessage(notice);
+  for (const std::string& line : DiskNotices(target)) LogMessage(line);
 }
 
 bool DriveWipeRun(const std::string& volumeName, bool resume, int methodId, RunResult* result) {

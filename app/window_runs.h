@@ -47,7 +47,8 @@ class WindowRunContext : public RunContext {
 // The run of a target in the windows, with its erasure report when it started writing.
 // resume: it goes on from a copy of ResumePoint. *result (optional) receives what it did.
 bool RunInWindows(const Target& target, bool resume, int methodId, RunResult* result = nullptr);
-// Logs the solid-state notice for a target on a solid-state disk; before the first question.
+// Logs the solid-state notice for a target on a solid-state disk, then what its disk can do to
+// itself and what it hides; before the first question.
 void AnnounceSolidState(const Target& target);
 
 // The run of the checked row of the drive list (volumeName "E:") or of the disk list, without

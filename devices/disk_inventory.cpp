@@ -1,4 +1,5 @@
 // The physical disks of the "Wipe disk" page: DiskTable and the disk list.
+#include "devices/disk_abilities.h"
 #include "devices/disk_identity.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
@@ -73,6 +74,7 @@ void RefreshDiskTable() {
     if (!DiskPresent(n)) continue;
     FillDiskRecord(DiskTable[DiskCount], n);
     DiskIdentities[DiskCount] = DiskIdentity(n);
+    DiskAbilityTable[DiskCount] = AskSanitizeAbilities(n, DiskIdentities[DiskCount]);
     ++DiskCount;
   }
   for (int i = 0; i < DiskCount; ++i) SetField(DiskTable[i].CapacityText, FormatSizeText(DiskTable[i].Capacity));

@@ -26,6 +26,9 @@ Target DiskTarget(const DiskRecord& record) {
 
 Target WithIdentity(Target target) {
   target.identity = DiskIdentity(target.diskNumber);
+  // Only a whole disk is asked what it hides from an overwrite: no volume reaches that far.
+  target.abilities = target.isDisk ? AskDiskAbilities(target.diskNumber, target.identity)
+                                   : AskSanitizeAbilities(target.diskNumber, target.identity);
   return target;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "devices/disk_abilities.h"
 #include "devices/tables.h"
 #include "platform/platform.h"
 
@@ -14,6 +15,7 @@ struct Target {
   std::string volumeName;                  // "E:" for a volume
   std::int32_t diskNumber = kUnknownDisk;  // the disk, or the disk holding the volume
   platform::DeviceIdentity identity;       // of that disk
+  DiskAbilities abilities;                 // of that disk; the hidden area of a whole disk only
   std::uint64_t sizeBytes = 0;             // a volume's file system, a whole disk; 0: unknown
   std::string sizeText;                    // as the list shows it
   std::string fileSystem;                  // a volume's file system and label
@@ -23,7 +25,7 @@ struct Target {
 // The target of a row as the tables describe it now, without asking the disk anything.
 Target DriveTarget(const DriveRecord& record);
 Target DiskTarget(const DiskRecord& record);
-// The same with the identity its disk gives.
+// The same with the identity its disk gives and what it can do to itself.
 Target WithIdentity(Target target);
 
 // "Drive E:" or "Disk 1", as the log lines of a run begin.

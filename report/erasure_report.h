@@ -37,6 +37,15 @@ struct ErasureReport {
 
 // "Disk 1 is a solid-state drive: ..." for a target on a solid-state disk, else empty.
 std::string SolidStateNotice(const ReportTarget& target);
+// The lines logged after the solid-state notice, before the first question: what the target's
+// disk can do to itself, how a solid-state disk is purged, and sectors a disk hides.
+std::vector<std::string> DiskNotices(const ReportTarget& target);
+// A whole disk's hidden areas: "16,384 sectors (host protected area)", "none", "none (NVMe)" or
+// "could not be checked"; empty for a volume.
+std::string HiddenAreasText(const ReportTarget& target);
+// The NIST SP 800-88 level the run reached: "Purge (device sanitize, crypto erase)", "Clear
+// (overwrite)" and their variants, with what the erasure did not reach.
+std::string NistLevelText(const ReportTarget& target, const RunResult& run);
 
 // The blocks from firstBlock to endBlock - 1 (and the tail) that a run stopped in the
 // method's first pass never wrote: they hold what they held before the run.

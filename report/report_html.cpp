@@ -244,6 +244,9 @@ void AddResult(const ErasureReport& report, Page* page) {
   page->Row("Verification", run.verification.method + ": " + run.verification.result);
   page->Row("Formatted", FormatText(report));
   if (!report.solidStateNotice.empty()) page->Row("Notice", report.solidStateNotice);
+  page->Row("NIST SP 800-88", NistLevelText(report.target, run));
+  const std::string hidden = HiddenAreasText(report.target);
+  if (!hidden.empty()) page->Row("Hidden areas", hidden);
 }
 
 void AddLog(const ErasureReport& report, Page* page) {

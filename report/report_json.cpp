@@ -51,6 +51,22 @@ Json TargetJson(const ReportTarget& target, bool resumed) {
   return json;
 }
 
+// A whole disk's hidden areas as found ("found", "none", "none (NVMe)", "not checked") and the
+// sectors found; null for a volume.
+Json HiddenAreasJson(const ReportTarget& target) {
+  if (!target.isDisk) return nullptr;
+  const char* finding = "not checked";
+  switch (target.abilities.hiddenArea) {
+    case HiddenArea::NoneOnNvme: finding = "none (NVMe)"; break;
+    case HiddenArea::None: finding = "none"; break;
+    case HiddenArea::Found: finding = "found"; break;
+    case HiddenArea::NotChecked: break;
+  }
+  const bool counted = target.abilities.hiddenArea == HiddenArea::Found && target.abilities.hiddenSectors != 0;
+  return {{"finding", finding}, {"sectors", counted ? Json(target.abilities.hiddenSectors) : Json(nullptr)},
+          {"text", HiddenAreasText(target)}};
+}
+
 Json MethodJson(const ErasureReport& report) {
   const bool known = report.methodId >= 0 && report.methodId < kMethodCount;
   Json json;
@@ -108,6 +124,8 @@ Json ResultJson(const ErasureReport& report) {
   format["fileSystem"] = TextOrNull(report.formattedWith);
   json["format"] = format;
   json["notice"] = TextOrNull(report.solidStateNotice);
+  json["nistLevel"] = NistLevelText(report.target, run);
+  json["hiddenAreas"] = HiddenAreasJson(report.target);
   return json;
 }
 

@@ -49,6 +49,14 @@ struct VerificationFacts {
   std::string result = "not performed";
 };
 
+// A run of the disk's own sanitize instead of an overwrite: what the disk was told to do, and
+// whether the samples read before and after showed it done. The sanitize run fills it.
+struct SanitizeFacts {
+  bool sent = false;  // the disk took the command: the run was a sanitize, not an overwrite
+  platform::SanitizeAction action = platform::SanitizeAction::CryptoErase;
+  bool verified = false;  // no sample holds its former content
+};
+
 struct RunResult {
   bool startedWriting = false;  // the target was secured and the first pass began
   platform::LocalTime started;
@@ -74,6 +82,7 @@ struct RunResult {
   bool formatted = false;
   std::string formattedWith;  // the volume's file system after the format; empty: none
   VerificationFacts verification;
+  SanitizeFacts sanitize;
   std::vector<std::string> logLines;  // what the run logged, time stamps included
 };
 

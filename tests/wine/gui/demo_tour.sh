@@ -26,6 +26,9 @@ log=$folder/message-log.txt
 [ -s "$log" ] || fail "no message log in $folder"
 grep -Eq '^\[[0-9:. s]+\] : User canceled\.$' "$log" || fail "no cancel line in the log: $(cat "$log")"
 grep -Eq '^\[[0-9:. s]+\] : Drive F: wiped successfully\.$' "$log" || fail "no success line in the log: $(cat "$log")"
+# Disk1 hides sectors from every overwrite: the warning came before its questions.
+grep -Eq '^\[[0-9:. s]+\] : Disk 1 hides 16,384 sectors \(a host protected area\) that no overwrite reaches\.$' "$log" ||
+  fail "no hidden-area warning in the log: $(cat "$log")"
 # The stick's cancel, its success, the disk's cancel and the disk's success, in this order.
 order=$(grep -E ' : (User canceled|Drive F: wiped successfully|Disk 1 wiped successfully)\.$' "$log" | sed 's/.* : //' | tr '\n' '/')
 [ "$order" = "User canceled./Drive F: wiped successfully./User canceled./Disk 1 wiped successfully./" ] ||

@@ -57,6 +57,9 @@ printf '%s\n' "$out" | grep -q '^row=0 checked=0 cells=Disk0|' || fail "the demo
 printf '%s\n' "$out" | grep -qx 'row=0 checked=0 cells=Disk0|256 MB|C:\\\\ \[System\] |DUNMERE VIRTUAL DISK 256 · S/N DM0001' ||
   fail "Disk0's model: $out"
 printf '%s\n' "$out" | grep -q '^row=2 .*|DUNMERE POCKET STICK 64 · S/N DMS0003$' || fail "Disk2's model: $out"
+# The NVMe disk that can erase itself says so beside its model.
+printf '%s\n' "$out" | grep -qx 'row=3 checked=0 cells=Disk3|128 MB|H:\\\\ \[Scratch\] |DUNMERE NVME DISK 128 (can sanitize) · S/N DM0004' ||
+  fail "Disk3's model: $out"
 # The disk page scrolled to its right end, for a picture of the new column.
 drive page TForm1 100 1
 drive wait TForm1 visible

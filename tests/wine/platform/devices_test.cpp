@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "devices/disk_abilities.h"
 #include "platform/platform.h"
+#include "report/erasure_report.h"
 #include "tests/wine/platform/loop_counters.h"
 #include "tests/wine/platform/support.h"
 
@@ -330,6 +332,38 @@ TEST_F(LoopDrive, ProtocolControlsAreRefusedAndTheSanitizeWritesNothing) {
   ASSERT_TRUE(device.valid());
   ExpectProtocolControlsRefused(device, path_);
 }
+
+// The hidden-area check of a disk that is not NVMe goes through IDENTIFY DEVICE and READ NATIVE
+// MAX ADDRESS, both refused under Wine: the report says it could not be checked, and the
+// device keeps every byte (the check only asks).
+void ExpectHiddenAreasNotChecked(const std::string& path) {
+  std::vector<std::uint8_t> before(1 << 20);
+  {
+    Device device = platform::OpenDevice(path, Access::Read);
+    ASSERT_EQ(platform::ReadDevice(device, before.data(), 1 << 20), 1u << 20);
+  }
+  ReportTarget target;
+  target.isDisk = true;
+  target.diskNumber = 1;
+  target.abilities = AskDiskAbilitiesAt(path, target.identity);
+  EXPECT_EQ(target.abilities.hiddenArea, HiddenArea::NotChecked);
+  EXPECT_FALSE(target.abilities.ata);
+  EXPECT_EQ(HiddenAreasText(target), "could not be checked");
+  EXPECT_TRUE(DiskNotices(target).empty());
+  // The same device taken for NVMe: it has no host protected area, and no sanitize to offer.
+  target.identity.bus = "NVMe";
+  target.abilities = AskDiskAbilitiesAt(path, target.identity);
+  EXPECT_EQ(HiddenAreasText(target), "none (NVMe)");
+  EXPECT_FALSE(CanSanitize(target.abilities));
+
+  Device again = platform::OpenDevice(path, Access::Read);
+  std::vector<std::uint8_t> after(1 << 20);
+  ASSERT_EQ(platform::ReadDevice(again, after.data(), 1 << 20), 1u << 20);
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(ImageDrive, HiddenAreasCannotBeCheckedAndNothingIsChanged) { ExpectHiddenAreasNotChecked(path_); }
+TEST_F(LoopDrive, HiddenAreasCannotBeCheckedAndNothingIsChanged) { ExpectHiddenAreasNotChecked(path_); }
 
 // An empty Device holds the value Windows also takes for "this process"; Wine lets the lock
 // controls succeed on that, so the layer must not pass it on.
