@@ -217,7 +217,8 @@ std::map<std::string, TargetEnd> TargetEnds(const std::string& out) {
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) {
     const nlohmann::json event = nlohmann::json::parse(line);
-    if (!event["target"].is_string()) continue;
+    // The summary names no single target.
+    if (!event.contains("target") || !event["target"].is_string()) continue;
     TargetEnd& end = ends[event["target"].get<std::string>()];
     if (event["event"] == "log") {
       const std::string text = event["line"];
