@@ -26,7 +26,12 @@ const char* const kHelpMethodText =
     "algorithms used to eliminate magnetic artifacts.\n\n"
     "For tight security, recommend you use DoD 5220.22-M(E)(3 passes).\n"
     "For absolute security, please use DoD 5220.22-M(ECE)(7 passes).\n\n"
-    "Detailed algorithm of each method, please see user guide.";
+    "Detailed algorithm of each method, please see user guide."
+    // The sixth method, explained after the five.
+    "\n\nDevice sanitize:\nThe disk erases itself with its own sanitize command (crypto erase where the disk "
+    "offers it, else block erase), reaching spare and remapped cells that no overwrite reaches. Whole NVMe disks "
+    "on the \"Wipe disk\" page only. Once sent it cannot be stopped, and no breakpoint is kept: after a power "
+    "cut the disk carries it on by itself. Samples of the disk are read before and after to show the change.";
 
 namespace {
 

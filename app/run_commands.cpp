@@ -98,8 +98,8 @@ bool LoadResumePoint(const Target& target) {
 }
 
 // Everything before the screen is handed over; false when the command ends here.
-bool ReadyToRun(bool resume, const Target& checked, Target* target) {
-  if (TargetRefused(checked)) return false;
+bool ReadyToRun(bool resume, int methodId, const Target& checked, Target* target) {
+  if (MethodRefused(checked, methodId, resume) || TargetRefused(checked)) return false;
   if (resume ? !LoadResumePoint(checked) : OfferedFormat(checked)) return false;
   *target = WithIdentity(checked);
   AnnounceSolidState(*target);
@@ -112,17 +112,19 @@ void RunCommand(bool resume) {
   Target checked;
   Target target;
   if (!CheckedTarget(&checked)) return;
+  const int chosenMethod = ui::MethodIndex();
   // The report's log begins with the notices logged before the questions.
   BeginRunLog();
-  if (!ReadyToRun(resume, checked, &target)) {
+  if (!ReadyToRun(resume, chosenMethod, checked, &target)) {
     EndRunLog();
     return;
   }
   const SystemAwake awake;
   HandOverToProgress();
-  const int methodId = resume ? ResumePoint.MethodId : ui::MethodIndex();
+  const int methodId = resume ? ResumePoint.MethodId : chosenMethod;
   bool succeeded = false;
-  if (methodId < kMethodCount) {
+  // No record names the disk's own sanitize: a record that does is as unknown as any other.
+  if (methodId < kMethodCount || (!resume && methodId == kSanitizeMethodId)) {
     ResetProgressWindow(!target.isDisk);
     succeeded = RunInWindows(target, resume, methodId);
   }

@@ -4,11 +4,13 @@
 #include "app/target_lists.h"
 #include "app/log.h"
 #include "app/settings.h"
+#include "devices/disk_sanitize.h"
 #include "devices/inventory.h"
+#include "wipe/methods.h"
 
 namespace {
 
-void Refuse(const char* message) {
+void Refuse(const std::string& message) {
   PlayCue(CueDing);
   LogMessage(message);
 }
@@ -43,4 +45,22 @@ bool DiskRefused(std::int32_t diskNumber) {
     return true;
   }
   return false;
+}
+
+bool MethodRefused(const Target& target, int methodId, bool resume) {
+  if (methodId == kSanitizeMethodId && !resume) {
+    if (!target.isDisk) {
+      Refuse(std::string(kSanitizeBoxText) + " erases a whole disk: choose the disk on the \"Wipe disk\" page.");
+      return true;
+    }
+    const std::string refusal = SanitizeRefusal(target.diskNumber, DiskSanitizeOf(target.diskNumber));
+    if (refusal.empty()) return false;
+    Refuse(refusal);
+    return true;
+  }
+  // A disk busy with its own erase, or left unreadable by a failed one, takes nothing else.
+  const std::string busy = BusyDiskLine(target.diskNumber, DiskSanitizeOf(target.diskNumber));
+  if (busy.empty()) return false;
+  Refuse(busy);
+  return true;
 }

@@ -68,6 +68,8 @@ void WindowRunContext::SetValue(ProgressValue value, const std::string& text) {
   ui::SetProgressValue(WindowValue(value), text);
 }
 void WindowRunContext::SetBar(int percent) { ui::SetProgressBar(percent); }
+void WindowRunContext::ShowActivity() { ui::SetProgressMarquee(); }
+void WindowRunContext::AllowCancel(bool allowed, const std::string& why) { ui::SetCancelAllowed(allowed, why); }
 void WindowRunContext::Pump() { ui::ProcessMessages(); }
 
 bool WindowRunContext::Chosen(RunChoice choice) {

@@ -28,6 +28,8 @@ class WindowRunContext : public RunContext {
   void SetCaption(const std::string& caption) override;
   void SetValue(ProgressValue value, const std::string& text) override;
   void SetBar(int percent) override;
+  void ShowActivity() override;
+  void AllowCancel(bool allowed, const std::string& why) override;
   void Pump() override;
   bool Chosen(RunChoice choice) override;
   void Refused() override;

@@ -38,7 +38,7 @@ bool Printable(const std::string& text) {
 }
 
 // Short names of the methods, in box order.
-const char* const kMethodNames[] = {"standard", "dod", "dod-ece", "army", "gost"};
+const char* const kMethodNames[] = {"standard", "dod", "dod-ece", "army", "gost", "sanitize"};
 // The box texts, kept here so the parser stands alone (the method table is the core's).
 const char* const kMethodBoxTexts[] = {
     "Standard overwrite (overwrite with zeros) (1 pass)",
@@ -46,8 +46,9 @@ const char* const kMethodBoxTexts[] = {
     "US Dept. of Defense DoD 5220.22-M(ECE) (7 passes)",
     "US Army AR380-19  (3 passes)",
     "Russian GOST P50739-95 (2 passes)",
+    "Device sanitize",
 };
-constexpr int kMethods = 5;
+constexpr int kMethods = 6;
 
 enum class Option { Method, NoVerify, Format, ReportDir, Field, Shutdown, Yes, Json, Parallel, Help };
 
@@ -144,7 +145,8 @@ bool ApplyOption(Option option, const std::string& value, Arguments* arguments, 
     case Option::Method: {
       const int method = MethodByName(value);
       if (method < 0) {
-        return Fail(error, "Unknown method " + Quoted(value) + ": give 0 to 4 or standard, dod, dod-ece, army, gost.");
+        return Fail(error, "Unknown method " + Quoted(value) +
+                                ": give 0 to 5 or standard, dod, dod-ece, army, gost, sanitize.");
       }
       arguments->method = method;
       arguments->methodGiven = true;
@@ -302,12 +304,14 @@ std::string HelpText(const std::string& programName) {
          "on its own; one that fails or hangs does not stop the others.\n"
          "\n"
          "Options (names in any case; --opt value or --opt=value):\n"
-         "  --method N        0 to 4 or a name (wipe only; default 0):\n"
+         "  --method N        0 to 5 or a name (wipe only; default 0):\n"
          "                      0 standard  Standard overwrite (overwrite with zeros) (1 pass)\n"
          "                      1 dod       US Dept. of Defense DoD 5220.22-M (E) (3 passes)\n"
          "                      2 dod-ece   US Dept. of Defense DoD 5220.22-M(ECE) (7 passes)\n"
          "                      3 army      US Army AR380-19  (3 passes)\n"
          "                      4 gost      Russian GOST P50739-95 (2 passes)\n"
+         "                      5 sanitize  Device sanitize (a whole NVMe disk erases itself;\n"
+         "                                  it cannot be stopped once sent)\n"
          "  --no-verify       do not read the target back after the last pass\n"
          "  --format          format a volume after its wipe\n"
          "  --report-dir DIR  where the reports go (default: Reports beside the program)\n"

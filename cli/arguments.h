@@ -55,7 +55,7 @@ inline constexpr std::size_t kLongestField = 200;
 // when they are not a valid call; *arguments is then unspecified.
 bool ParseArguments(const std::vector<std::string>& args, Arguments* arguments, std::string* error);
 
-// A method by its box index ("0" to "4") or by name ("gost", or the box text): -1 when none.
+// A method by its box index ("0" to "5") or by name ("gost", or the box text): -1 when none.
 int MethodByName(const std::string& text);
 
 // An argument as it may be shown in a message: printable ASCII as it is, any other byte as

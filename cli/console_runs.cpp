@@ -259,7 +259,7 @@ std::vector<SummaryEntry> RunTargets(const std::vector<RunTarget>& targets, bool
     entry.report.run.started = entry.report.run.ended = platform::LocalTimeNow();
     if (CancelSignalled()) {
       entry.report.run.outcome = RunOutcome::Cancelled;
-    } else if (entry.report.methodId >= kMethodCount) {
+    } else if (entry.report.methodId >= kMethodCount && (resume || entry.report.methodId != kSanitizeMethodId)) {
       entry.report.run.failureReason = "the record names no method";
     } else {
       ConsoleRunContext context(&view, i, &turns, arguments);

@@ -57,6 +57,7 @@ Target TargetOf(const ResolvedTarget& target) {
 
 // The refusals the windows make, with their texts, before anything is written.
 bool Refused(const ResolvedTarget& target, bool resume, BreakpointValues* record) {
+  if (MethodRefused(TargetOf(target), call->arguments.method, resume)) return true;
   if (target.isDisk) {
     if (DiskRefused(target.diskNumber)) return true;
   } else {

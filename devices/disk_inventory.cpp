@@ -1,6 +1,7 @@
 // The physical disks of the "Wipe disk" page: DiskTable and the disk list.
 #include "devices/disk_abilities.h"
 #include "devices/disk_identity.h"
+#include "devices/disk_sanitize.h"
 #include "devices/inventory.h"
 #include "devices/tables.h"
 #include "devices/text_field.h"
@@ -52,12 +53,15 @@ std::string VolumesOnDisk(std::int32_t diskNumber) {
   return text;
 }
 
-void FillLogicalDrives(DiskRecord& record) {
+void FillLogicalDrives(DiskRecord& record, const DiskSanitize& sanitize) {
   std::string text = VolumesOnDisk(record.DiskNumber);
   // A disk without lettered volumes may be the target of an interrupted disk wipe.
   if (text.empty() && DeviceHoldsRecord(DiskDevicePath(record.DiskNumber))) {
     text = "Incomplete wipe, resumable.";
   }
+  // A sanitize under way or failed says so after whatever else the column holds.
+  const std::string status = SanitizeStatusText(sanitize);
+  if (!status.empty()) text += (text.empty() || text.back() == ' ' ? "" : " ") + status;
   SetField(record.LogicalDrives, text);
 }
 
@@ -71,14 +75,19 @@ platform::Device OpenDiskForQuery(std::uint8_t diskNumber) {
 void RefreshDiskTable() {
   DiskCount = 0;
   for (int n = 0; n < kDiskNumbersProbed; ++n) {
-    if (!DiskPresent(n)) continue;
+    // A disk that refuses reads while it sanitizes itself, or after its sanitize failed, is
+    // still there: it is listed with its state, so the user sees why it cannot be wiped.
+    const bool present = DiskPresent(n);
+    const DiskSanitize sanitize = present ? DiskSanitize() : DiskSanitizeOf(n);
+    if (!present && !sanitize.InProgress() && !sanitize.Failed()) continue;
     FillDiskRecord(DiskTable[DiskCount], n);
     DiskIdentities[DiskCount] = DiskIdentity(n);
     DiskAbilityTable[DiskCount] = AskSanitizeAbilities(n, DiskIdentities[DiskCount]);
+    DiskSanitizes[DiskCount] = sanitize;
     ++DiskCount;
   }
   for (int i = 0; i < DiskCount; ++i) SetField(DiskTable[i].CapacityText, FormatSizeText(DiskTable[i].Capacity));
-  for (int i = 0; i < DiskCount; ++i) FillLogicalDrives(DiskTable[i]);
+  for (int i = 0; i < DiskCount; ++i) FillLogicalDrives(DiskTable[i], DiskSanitizes[i]);
 }
 
 // IOCTL_DISK_GET_DRIVE_GEOMETRY on "\\.\physicaldriveN"; false when it cannot be opened or

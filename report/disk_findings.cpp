@@ -1,5 +1,6 @@
 // What the target's disk can do to itself and what it hides, as the log tells it before the
 // questions and the report records it, and the level of sanitization a run reached.
+#include "devices/disk_sanitize.h"
 #include "report/erasure_report.h"
 
 namespace {
@@ -37,9 +38,6 @@ std::string PurgeLine(const ReportTarget& target) {
   return std::string();
 }
 
-std::string SanitizeActionName(platform::SanitizeAction action) {
-  return action == platform::SanitizeAction::CryptoErase ? "crypto erase" : "block erase";
-}
 
 }  // namespace
 
@@ -73,7 +71,7 @@ std::string HiddenAreasText(const ReportTarget& target) {
 std::string NistLevelText(const ReportTarget& target, const RunResult& run) {
   if (run.outcome != RunOutcome::Succeeded) return "none: the erasure did not complete";
   if (run.sanitize.sent) {
-    const std::string level = "Purge (device sanitize, " + SanitizeActionName(run.sanitize.action) + ")";
+    const std::string level = "Purge (device sanitize, " + std::string(ActionText(run.sanitize.action)) + ")";
     return run.sanitize.verified ? level : level + "; not verified by sampling";
   }
   std::string level = "Clear (overwrite)";

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "devices/disk_identity.h"
+#include "devices/disk_sanitize.h"
 #include "report/erasure_report.h"
 #include "wipe/methods.h"
 
@@ -182,10 +183,29 @@ void AddTarget(const ErasureReport& report, Page* page) {
   }
 }
 
+// The disk's own erase has no passes: the action it was given and what the samples showed.
+void AddSanitize(const ErasureReport& report, Page* page) {
+  const SanitizeFacts& sanitize = report.run.sanitize;
+  page->Row("Action", sanitize.tried ? std::string(ActionText(sanitize.action)) + ", the disk's own sanitize command"
+                                     : "none sent");
+  page->Row("Disk size", ThousandsGrouped(report.run.bytesPerPass) + " bytes");
+  std::string sampling = "not performed";
+  if (sanitize.samples != 0) {
+    sampling = ThousandsGrouped(sanitize.samples) + " samples, " + ThousandsGrouped(sanitize.sampledBytes) +
+               " bytes, read before and after; " + ThousandsGrouped(sanitize.unchangedSamples) + " held their former content; " +
+               ThousandsGrouped(sanitize.constantSamples) + " held one value before and could not show a change";
+  }
+  page->Row("Sampling", sampling);
+}
+
 void AddMethod(const ErasureReport& report, Page* page) {
   const bool known = report.methodId >= 0 && report.methodId < kMethodCount;
   page->Heading("Method");
-  page->Row("Method", known ? WipeMethods[report.methodId].boxText : "unknown");
+  page->Row("Method", MethodBoxText(report.methodId) != nullptr ? MethodBoxText(report.methodId) : "unknown");
+  if (report.methodId == kSanitizeMethodId) {
+    AddSanitize(report, page);
+    return;
+  }
   if (known) {
     const WipeMethod& method = WipeMethods[report.methodId];
     std::string passes = "<ol>";

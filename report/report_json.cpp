@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "devices/disk_identity.h"
+#include "devices/disk_sanitize.h"
 #include "report/machine_readable.h"
 #include "wipe/methods.h"
 
@@ -71,7 +72,20 @@ Json MethodJson(const ErasureReport& report) {
   const bool known = report.methodId >= 0 && report.methodId < kMethodCount;
   Json json;
   json["id"] = report.methodId;
-  json["name"] = known ? Json(WipeMethods[report.methodId].boxText) : Json(nullptr);
+  json["name"] = MethodBoxText(report.methodId) != nullptr ? Json(MethodBoxText(report.methodId)) : Json(nullptr);
+  if (report.methodId == kSanitizeMethodId) {
+    const SanitizeFacts& sanitize = report.run.sanitize;
+    Json facts;
+    facts["action"] = sanitize.tried ? Json(ActionText(sanitize.action)) : Json(nullptr);
+    facts["accepted"] = sanitize.sent;
+    facts["error"] = sanitize.error;
+    facts["finished"] = sanitize.finished;
+    facts["samples"] = sanitize.samples;
+    facts["sampledBytes"] = sanitize.sampledBytes;
+    facts["constantSamples"] = sanitize.constantSamples;
+    facts["unchangedSamples"] = sanitize.unchangedSamples;
+    json["sanitize"] = facts;
+  }
   Json passes = Json::array();
   if (known) {
     const WipeMethod& method = WipeMethods[report.methodId];

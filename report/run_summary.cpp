@@ -19,7 +19,7 @@ std::string FileStamp(const platform::LocalTime& at) {
 }
 
 std::string MethodName(int methodId) {
-  return methodId >= 0 && methodId < kMethodCount ? WipeMethods[methodId].boxText : "unknown";
+  return MethodBoxText(methodId) != nullptr ? MethodBoxText(methodId) : "unknown";
 }
 
 std::string ResultLine(const RunResult& run) {

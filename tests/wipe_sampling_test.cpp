@@ -153,6 +153,22 @@ TEST_F(SamplingDiskTest, AnErasedDiskPassesAndAnUnreadableSampleFails) {
   EXPECT_FALSE(comparison.Passed());
   EXPECT_NE(SampleVerificationLine(comparison, 4 * kMiB, "disk 0").find("; 1 could not be read."), std::string::npos);
 
+  // Samples that could not be read before have nothing to compare with: counted apart, not
+  // held against the erase.
+  std::vector<SamplePrint> unreadBefore = before;
+  unreadBefore[3].read = false;
+  unreadBefore[4].read = false;
+  comparison = CompareSamples(spots, unreadBefore, before);
+  EXPECT_EQ(comparison.unreadableBefore, 2u);
+  EXPECT_EQ(comparison.unreadable, 0u);
+  EXPECT_EQ(comparison.unchanged + comparison.constant, spots.size() - 2);
+  comparison = CompareSamples(spots, unreadBefore, after);
+  EXPECT_EQ(comparison.unreadableBefore, 2u);
+  EXPECT_EQ(comparison.unreadable, 1u);
+  EXPECT_NE(SampleVerificationLine(comparison, 4 * kMiB, "disk 0")
+                .find("; 1 could not be read; 2 could not be read before and cannot show a change."),
+            std::string::npos);
+
   // The progress can stop the reading.
   EXPECT_FALSE(ReadSamples(disk, spots, &after, [](std::uint64_t, std::uint64_t) { return false; }));
 }

@@ -78,6 +78,10 @@ void AppendLogLine(const std::string& line);
 void SetProgressCaption(const std::string& text);
 void SetProgressValue(ProgressValue value, const std::string& text);
 void SetProgressBar(int position);  // 0 to 100
+// The bar moves without measuring anything, until the next SetProgressBar; each call moves it on.
+void SetProgressMarquee();
+// Cancel enabled, or disabled with a label beside it saying why (empty: no label).
+void SetCancelAllowed(bool allowed, const std::string& why);
 void ShowRunFailed();  // the window's taskbar button shows the failure until the window hides
 bool FormatBoxChecked();
 void SetFormatBox(bool checked, bool enabled);

@@ -38,3 +38,8 @@ std::string PassCaptionSuffix(int methodId, int passIndex) {
   return std::string(" with ") + name + ", performing overwrite " + std::to_string(passIndex + 1) +
          " of " + std::to_string(method.passCount);
 }
+
+const char* MethodBoxText(int methodId) {
+  if (methodId >= 0 && methodId < kMethodCount) return WipeMethods[methodId].boxText;
+  return methodId == kSanitizeMethodId ? kSanitizeBoxText : nullptr;
+}

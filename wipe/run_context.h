@@ -43,6 +43,15 @@ class RunContext {
   virtual void SetCaption(const std::string& caption) = 0;
   virtual void SetValue(ProgressValue value, const std::string& text) = 0;
   virtual void SetBar(int percent) = 0;
+  // The bar where nothing tells how far the work is: it moves to show that work goes on, until
+  // the next SetBar. Called at every look.
+  virtual void ShowActivity() {}
+  // While the disk erases itself Cancel can do nothing: a front end disables it and says why
+  // (`why`); allowed again with an empty text.
+  virtual void AllowCancel(bool allowed, const std::string& why) {
+    (void)allowed;
+    (void)why;
+  }
   // Around every block: a front end with windows processes their pending events here.
   virtual void Pump() {}
 

@@ -17,15 +17,6 @@ EarlierBlocks EarlierBlocksOf(const RunResult& result, const Verification* verif
   return readBack ? EarlierBlocks::ReadBackRight : EarlierBlocks::NotReadBack;
 }
 
-// A way out before the success lines: the target let go, the last lines, the lists anew.
-bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted, RunResult* result) {
-  steps.release();
-  if (aborted) LogWipeAborted(context);
-  context.TargetsChanged();
-  result->ended = platform::LocalTimeNow();
-  return false;
-}
-
 // Why a run read nothing back, which the report tells apart from a check that was made.
 void NoteNoVerification(RunContext& context, RunResult* result) {
   switch (result->outcome) {
@@ -42,6 +33,25 @@ void NoteNoVerification(RunContext& context, RunResult* result) {
 }
 
 }  // namespace
+
+bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted, RunResult* result) {
+  steps.release();
+  if (aborted) LogWipeAborted(context);
+  context.TargetsChanged();
+  result->ended = platform::LocalTimeNow();
+  return false;
+}
+
+bool EndSuccessful(RunContext& context, const RunEndSteps& steps, const std::vector<std::string>& lines,
+                   RunResult* result) {
+  steps.release();
+  for (const std::string& line : lines) context.Log(line);
+  steps.afterSuccess();
+  context.TargetsChanged();
+  result->ended = platform::LocalTimeNow();
+  if (context.Chosen(RunChoice::Shutdown)) context.Shutdown();
+  return true;
+}
 
 bool FinishRun(const WipeMethod& method, const WipeTarget& target, const RunEndSteps& steps, RunResult* result) {
   RunContext& context = target.context;
@@ -72,14 +82,9 @@ bool FinishRun(const WipeMethod& method, const WipeTarget& target, const RunEndS
   } else {
     NoteNoVerification(context, result);
   }
-  steps.release();
-  context.Log(SuccessLine(steps.subject, result->unwrittenBytes));
-  if (result->earlierBlocks == EarlierBlocks::NotReadBack) context.Log(EarlierBlocksLine(result->startBlock));
-  steps.afterSuccess();
-  context.TargetsChanged();
-  result->ended = platform::LocalTimeNow();
-  if (context.Chosen(RunChoice::Shutdown)) context.Shutdown();
-  return true;
+  std::vector<std::string> lines{SuccessLine(steps.subject, result->unwrittenBytes)};
+  if (result->earlierBlocks == EarlierBlocks::NotReadBack) lines.push_back(EarlierBlocksLine(result->startBlock));
+  return EndSuccessful(context, steps, lines, result);
 }
 
 void NoteRunFailed(const std::string& reason, RunResult* result) {
@@ -102,6 +107,11 @@ std::string EarlierBlocksLine(std::uint32_t startBlock) {
   return std::string(startBlock == 1 ? "Block 0 was" : "Blocks 0 to " + std::to_string(startBlock - 1) + " were") +
          " written by the interrupted run this one resumed, and not read back since: what that run could not "
          "overwrite is listed in its own report.";
+}
+
+void AdviseOnPartitioning(RunContext& context) {
+  context.Log("You can partition and format the disk in Control panel->");
+  context.Log("Administrator's tool->Computer management->Disk management.");
 }
 
 void LogWipeAborted(RunContext& context) {

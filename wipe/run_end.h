@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "wipe/engine.h"
@@ -35,3 +36,13 @@ bool RemoveBreakpointDurably(RunContext& context, const platform::Device& device
 // resume point: "Blocks 0 to 13 were written by the interrupted run this one resumed, ...".
 std::string EarlierBlocksLine(std::uint32_t startBlock);
 void LogWipeAborted(RunContext& context);  // "Please check drive connections.", "Wipe aborted!"
+
+// The last steps of a run whose outcome is decided, whatever erased the target. Unsuccessful:
+// the target let go, the aborted lines when asked, the lists anew; false. Successful: the
+// target let go, the success lines (the success line first) and what follows them, the lists
+// anew, the shutdown when chosen; true.
+bool EndUnsuccessful(RunContext& context, const RunEndSteps& steps, bool aborted, RunResult* result);
+bool EndSuccessful(RunContext& context, const RunEndSteps& steps, const std::vector<std::string>& lines,
+                   RunResult* result);
+// The two lines after a disk's success: where to partition and format it again.
+void AdviseOnPartitioning(RunContext& context);

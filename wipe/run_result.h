@@ -52,9 +52,18 @@ struct VerificationFacts {
 // A run of the disk's own sanitize instead of an overwrite: what the disk was told to do, and
 // whether the samples read before and after showed it done. The sanitize run fills it.
 struct SanitizeFacts {
-  bool sent = false;  // the disk took the command: the run was a sanitize, not an overwrite
+  bool tried = false;  // the command went to the disk
+  bool sent = false;   // the disk took the command: the run was a sanitize, not an overwrite
   platform::SanitizeAction action = platform::SanitizeAction::CryptoErase;
-  bool verified = false;  // no sample holds its former content
+  bool verified = false;    // no sample holds its former content
+  std::uint32_t error = 0;  // the system's error code when the disk did not take it
+  bool finished = false;    // the disk reported the sanitize done
+  // The samples read before and after, when they were: how many, how many held one value
+  // before (they cannot show a change), how many still hold their former content.
+  std::uint64_t samples = 0;
+  std::uint64_t sampledBytes = 0;
+  std::uint64_t constantSamples = 0;
+  std::uint64_t unchangedSamples = 0;
 };
 
 struct RunResult {

@@ -12,6 +12,7 @@
 #include "wipe/engine.h"
 #include "wipe/pass_buffer.h"
 #include "wipe/run_end.h"
+#include "wipe/sanitize_run.h"
 
 namespace {
 
@@ -159,56 +160,99 @@ bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues
   return WriteAndFinish(method, run, resumePoint, buffer, steps);
 }
 
+// A disk as a run holds it: every lettered volume on it secured, its own handle open. The
+// handle is closed before the volumes are let go, and the platform re-reads the layout only
+// after both.
+class HeldDisk {
+ public:
+  explicit HeldDisk(std::int32_t diskNumber) : diskNumber_(diskNumber) {}
+  HeldDisk(const HeldDisk&) = delete;
+  HeldDisk& operator=(const HeldDisk&) = delete;
+  ~HeldDisk() { Release(); }
+
+  // Secures the volumes and opens the disk: unbuffered for the passes, plainly for a sanitize,
+  // whose control waits on the handle. False, with the line why, when the disk is not held or
+  // is no longer the disk chosen.
+  bool Take(RunContext& context, const Target& target, bool forSanitize, bool* writesInFlight) {
+    const std::string number = std::to_string(diskNumber_);
+    // The disk's volumes as they are now, before they are secured; the report names them.
+    context.result.diskVolumes = context.VolumesOfDisk(diskNumber_);
+    if (!LockDiskVolumes(context, context.result.diskVolumes, &volumes_)) return false;
+    held_ = true;
+    *writesInFlight = false;
+    disk_ = forSanitize ? platform::OpenDevice(DiskDevicePath(diskNumber_), platform::Access::ReadWrite)
+                        : OpenRunDevice(context, DiskDevicePath(diskNumber_), "Disk " + number, writesInFlight);
+    if (!disk_) {
+      context.Log("Open disk error!");
+      Release();
+      return false;
+    }
+    if (!SameDisk(disk_, target)) {
+      return RefusedAsSwapped(
+          context, "Disk " + number + " is not the disk that was selected (its serial or size changed); nothing was written. Choose it again.",
+          [this] { Release(); });
+    }
+    return true;
+  }
+
+  const platform::Device& disk() const { return disk_; }
+
+  void Release() {
+    if (!held_) return;
+    held_ = false;
+    disk_.reset();
+    UnlockDiskVolumes(&volumes_);
+    RefreshDiskProperties(diskNumber_);
+  }
+
+ private:
+  std::int32_t diskNumber_;
+  bool held_ = false;
+  std::vector<platform::Device> volumes_;
+  platform::Device disk_;
+};
+
+// The run writes through the disk handle, which no file system bounds, so it sends no
+// extended-DASD control; the disk's volumes are locked or dismounted and never written through.
 bool DiskRun(RunContext& context, const Target& target, const BreakpointValues* resumePoint,
              const WipeMethod& method, BlockBuffer* buffer) {
-  const std::int32_t diskNumber = target.diskNumber;
-  const std::string number = std::to_string(diskNumber);
-  // The disk's volumes as they are now, before they are secured.
-  std::vector<platform::Device> volumes;
-  context.result.diskVolumes = context.VolumesOfDisk(diskNumber);
-  if (!LockDiskVolumes(context, context.result.diskVolumes, &volumes)) return false;
+  const std::string number = std::to_string(target.diskNumber);
+  HeldDisk held(target.diskNumber);
   bool writesInFlight = false;
-  platform::Device disk = OpenRunDevice(context, DiskDevicePath(diskNumber), "Disk " + number, &writesInFlight);
-  // The run writes through the disk handle, which no file system bounds, so it sends no
-  // extended-DASD control; the disk's volumes are locked or dismounted and never written
-  // through. The disk handle is closed before the volumes are let go, and the platform re-reads
-  // the layout only after both.
-  const auto release = [&] {
-    disk.reset();
-    UnlockDiskVolumes(&volumes);
-    RefreshDiskProperties(diskNumber);
-  };
-  if (!disk) {
-    context.Log("Open disk error!");
-    release();
-    return false;
-  }
-  if (!SameDisk(disk, target)) {
-    return RefusedAsSwapped(
-        context, "Disk " + number + " is not the disk that was selected (its serial or size changed); nothing was written. Choose it again.",
-        release);
-  }
+  if (!held.Take(context, target, false, &writesInFlight)) return false;
   RunTexts texts = TextsOf(target);
-  WipeTarget run{context, &disk, "  Wiping disk" + number, &texts.capacity, 0, 0, writesInFlight};
+  WipeTarget run{context, &held.disk(), "  Wiping disk" + number, &texts.capacity, 0, 0, writesInFlight};
   if (!SizeRunTarget(target, resumePoint, &run)) {
-    release();
+    held.Release();
     return false;
   }
   RunEndSteps steps;
   steps.subject = "Disk " + number;
   steps.verifyCaption = "  Verifying disk" + number + " . . .";
-  steps.release = release;
-  steps.afterSuccess = [&context] {
-    context.Log("You can partition and format the disk in Control panel->");
-    context.Log("Administrator's tool->Computer management->Disk management.");
-  };
+  steps.release = [&held] { held.Release(); };
+  steps.afterSuccess = [&context] { AdviseOnPartitioning(context); };
   return WriteAndFinish(method, run, resumePoint, buffer, steps);
+}
+
+// The disk's own erase, on the disk held as for an overwrite.
+bool DiskSanitizeRun(RunContext& context, const Target& target) {
+  if (!target.isDisk) {
+    context.Refused();
+    context.Log(std::string(kSanitizeBoxText) + " erases a whole disk: choose the disk on the \"Wipe disk\" page.");
+    return false;
+  }
+  HeldDisk held(target.diskNumber);
+  bool writesInFlight = false;
+  if (!held.Take(context, target, true, &writesInFlight)) return false;
+  return SanitizeHeldDisk(context, target, held.disk(), [&held] { held.Release(); });
 }
 
 }  // namespace
 
 bool WipeRun(RunContext& context, const Target& target, const BreakpointValues* resumePoint, int methodId) {
   context.ClearCancel();
+  // No record names a sanitize: a resumed run never gets here with it.
+  if (methodId == kSanitizeMethodId && resumePoint == nullptr) return DiskSanitizeRun(context, target);
   const WipeMethod* method = MethodOfRun(context, methodId);
   if (method == nullptr) return false;
   BlockBuffer buffer = AllocateBlockBuffer();

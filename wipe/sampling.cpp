@@ -112,7 +112,9 @@ SampleComparison CompareSamples(const std::vector<SampleSpot>& spots, const std:
   comparison.samples = spots.size();
   for (std::size_t i = 0; i < spots.size(); ++i) {
     comparison.sampledBytes += spots[i].bytes;
-    if (i >= before.size() || i >= after.size() || !before[i].read || !after[i].read) {
+    if (i >= before.size() || !before[i].read) {
+      ++comparison.unreadableBefore;
+    } else if (i >= after.size() || !after[i].read) {
       ++comparison.unreadable;
     } else if (before[i].constant) {
       ++comparison.constant;
@@ -143,6 +145,10 @@ std::string SampleVerificationLine(const SampleComparison& comparison, std::uint
     line.pop_back();
     line += "; " + Grouped(comparison.constant) + (comparison.constant == 1 ? " was" : " were") +
             " one value throughout before and cannot show a change.";
+  }
+  if (comparison.unreadableBefore > 0) {
+    line.pop_back();
+    line += "; " + Grouped(comparison.unreadableBefore) + " could not be read before and cannot show a change.";
   }
   return line;
 }

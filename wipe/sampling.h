@@ -44,7 +44,10 @@ struct SampleComparison {
   std::uint64_t sampledBytes = 0;
   std::uint64_t constant = 0;    // held one byte value before: cannot show a change
   std::uint64_t unchanged = 0;   // hold their former content
-  std::uint64_t unreadable = 0;  // could not be read before or after
+  std::uint64_t unreadable = 0;  // read before, but could not be read after
+  // Could not be read before (a disk whose last sanitize failed answers no read): nothing to
+  // compare with, so they cannot show a change either.
+  std::uint64_t unreadableBefore = 0;
   bool Passed() const { return unchanged == 0 && unreadable == 0; }
 };
 SampleComparison CompareSamples(const std::vector<SampleSpot>& spots, const std::vector<SamplePrint>& before,

@@ -70,6 +70,8 @@ void AppendLogLine(const std::string& line) { cli::bridge::LogLine(line); }
 void SetProgressCaption(const std::string&) {}
 void SetProgressValue(ProgressValue, const std::string&) {}
 void SetProgressBar(int) {}
+void SetProgressMarquee() {}
+void SetCancelAllowed(bool, const std::string&) {}
 void ShowRunFailed() {}
 bool FormatBoxChecked() { return false; }
 void SetFormatBox(bool, bool) {}

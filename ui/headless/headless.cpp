@@ -43,6 +43,9 @@ struct State {
       {ui::ProgressValue::TimeLeft, "00h00m00s"},
   };
   int progressBar = 0;
+  bool progressMarquee = false;
+  bool cancelEnabled = true;
+  std::string cancelNote;
   bool runFailedShown = false;
   bool formatChecked = true;
   bool formatEnabled = true;
@@ -146,7 +149,15 @@ void AppendLogLine(const std::string& line) { S().logLines.push_back(line); }
 
 void SetProgressCaption(const std::string& text) { S().progressCaption = text; }
 void SetProgressValue(ProgressValue value, const std::string& text) { S().values[value] = text; }
-void SetProgressBar(int position) { S().progressBar = position; }
+void SetProgressBar(int position) {
+  S().progressBar = position;
+  S().progressMarquee = false;
+}
+void SetProgressMarquee() { S().progressMarquee = true; }
+void SetCancelAllowed(bool allowed, const std::string& why) {
+  S().cancelEnabled = allowed;
+  S().cancelNote = why;
+}
 bool FormatBoxChecked() { return S().formatChecked; }
 void SetFormatBox(bool checked, bool enabled) {
   S().formatChecked = checked;
@@ -217,6 +228,12 @@ std::string ProgressCaption() { return S().progressCaption; }
 std::string ProgressValue(ui::ProgressValue value) { return S().values[value]; }
 int ProgressBar() { return S().progressBar; }
 bool FormatBoxEnabled() { return S().formatEnabled; }
+bool ProgressMarquee() { return S().progressMarquee; }
+bool CancelEnabled() { return S().cancelEnabled; }
+std::string CancelNote() { return S().cancelNote; }
+void ClickCancel() {
+  if (S().cancelEnabled) app::CancelClicked();
+}
 void CloseProgressWindow() { S().progressVisible = false; }
 
 }  // namespace headless

@@ -56,6 +56,10 @@ std::string ProgressCaption();
 std::string ProgressValue(ui::ProgressValue value);
 int ProgressBar();
 bool FormatBoxEnabled();
+bool ProgressMarquee();  // since the last SetProgressBar
+bool CancelEnabled();
+std::string CancelNote();  // the label beside a disabled Cancel
+void ClickCancel();        // a click on Cancel: nothing while it is disabled
 void CloseProgressWindow();  // the title-bar close button: hides it, no cancel
 
 }  // namespace headless

@@ -39,6 +39,7 @@ inline constexpr int kIdProgressBar = 410;
 inline constexpr int kIdFormatBox = 411;
 inline constexpr int kIdShutdownBox = 412;
 inline constexpr int kIdCancelButton = 413;
+inline constexpr int kIdCancelNote = 414;
 
 // Message dialogs; their buttons use the standard IDOK, IDYES and IDNO.
 inline constexpr int kIdDialogIcon = 20;

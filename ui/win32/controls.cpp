@@ -308,6 +308,8 @@ int StatusBar::WidthFor(const std::string& text) const {
 
 namespace {
 
+const wchar_t kMarqueeProperty[] = L"DunmereMarquee";
+
 void PaintPercentBar(HWND bar, HDC target) {
   RECT client{};
   GetClientRect(bar, &client);
@@ -325,6 +327,20 @@ void PaintPercentBar(HWND bar, HDC target) {
   DrawEdge(dc, &inner, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
   FillRect(dc, &inner, GetSysColorBrush(COLOR_WINDOW));
 
+  if (GetPropW(bar, kMarqueeProperty) != nullptr) {
+    // Nothing measures the work: a block slides along so the user sees that it goes on.
+    const int inside = inner.right - inner.left;
+    const int block = inside / 5 > 1 ? inside / 5 : 1;
+    const int step = static_cast<int>(GetTickCount() / 8 % static_cast<DWORD>(inside + block));
+    RECT moving = inner;
+    moving.left = inner.left + step - block;
+    moving.right = inner.left + step;
+    if (moving.left < inner.left) moving.left = inner.left;
+    if (moving.right > inner.right) moving.right = inner.right;
+    FillRect(dc, &moving, GetSysColorBrush(COLOR_HIGHLIGHT));
+    BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    return;
+  }
   const int low = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
   const int high = static_cast<int>(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
   int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
@@ -372,6 +388,7 @@ LRESULT CALLBACK PercentBarProcedure(HWND bar, UINT message, WPARAM wParam, LPAR
       PaintPercentBar(bar, reinterpret_cast<HDC>(wParam));
       return 0;
     case WM_NCDESTROY:
+      RemovePropW(bar, kMarqueeProperty);
       RemoveWindowSubclass(bar, PercentBarProcedure, id);
       break;
     default:
@@ -390,11 +407,16 @@ void PercentBar::Create(HWND parent, int id, const Placement& at) {
 }
 
 void PercentBar::SetPosition(int position) {
+  RemovePropW(hwnd(), kMarqueeProperty);
   SendMessageW(hwnd(), PBM_SETPOS, static_cast<WPARAM>(position), 0);
   // A themed bar may not repaint for a position it animates towards; ours draws the number.
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
+void PercentBar::MoveMarquee() {
+  SetPropW(hwnd(), kMarqueeProperty, reinterpret_cast<HANDLE>(1));
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
 
 // ---- Log box ---------------------------------------------------------------------------------
 

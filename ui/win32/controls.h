@@ -125,7 +125,9 @@ class StatusBar : public Control {
 class PercentBar : public Control {
  public:
   void Create(HWND parent, int id, const Placement& at);
-  void SetPosition(int position);
+  void SetPosition(int position);  // also ends a marquee
+  // Draws the marquee one step on (by the clock): the caller calls it at every look.
+  void MoveMarquee();
 };
 
 // The log text box: read-only, several lines, scrolled to the newest.

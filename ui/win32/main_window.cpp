@@ -275,7 +275,7 @@ void MainForm::CreateControls() {
   diskPage_.Create(parent, area, kDiskPage, dpi);
 
   methodBox_.Create(parent, kIdMethodBox, {0, 0, 0, 0});
-  for (const WipeMethod& method : WipeMethods) methodBox_.AddItem(method.boxText);
+  for (int id = 0; id < kMethodBoxCount; ++id) methodBox_.AddItem(MethodBoxText(id));
   methodBox_.Select(0);
   helpMethod_.Create(parent, kIdHelpMethodButton, "?", {0, 0, 0, 0}, FontsFor(dpi).bold.get());
   wipeItNow_.Create(parent, kIdWipeItNowButton, "Wipe it now", {0, 0, 0, 0});
@@ -305,8 +305,8 @@ void MainForm::ShowActivePage() {
 // The closed box is narrower than the longer methods' texts: its hint shows the chosen one whole.
 void MainForm::ShowMethodHint() {
   const int index = methodBox_.SelectedIndex();
-  if (index < 0 || index >= kMethodCount) return;
-  hints_.SetHint(methodBox_.hwnd(), std::string(WipeMethods[index].boxText) + "\r\nChoose wipe method");
+  if (MethodBoxText(index) == nullptr) return;
+  hints_.SetHint(methodBox_.hwnd(), std::string(MethodBoxText(index)) + "\r\nChoose wipe method");
 }
 
 // The box is as wide as its widest entry needs (at least its design width), and the two

@@ -49,6 +49,7 @@ class ProgressForm {
   PercentBar& bar() { return bar_; }
   CheckBox& formatBox() { return formatBox_; }
   CheckBox& shutdownBox() { return shutdownBox_; }
+  void AllowCancel(bool allowed, const std::string& why);
   TaskbarProgress& taskbar() { return taskbar_; }
 
  private:
@@ -63,6 +64,7 @@ class ProgressForm {
   CheckBox formatBox_;
   CheckBox shutdownBox_;
   Button cancel_;
+  Label cancelNote_;  // why Cancel is disabled; over the format box, which a disk run disables
   Tooltip hints_;
   TaskbarProgress taskbar_;
   int dpi_ = kDesignDpi;
@@ -97,9 +99,21 @@ void ProgressForm::Create() {
   const int cancelWidth = 90;
   cancel_.Create(frame(), kIdCancelButton, "Cancel",
                  Scaled({kMargin + kBarWidth - cancelWidth, 73, cancelWidth, 25}, dpi));
+  cancelNote_.Create(frame(), kIdCancelNote, "", Scaled({kMargin, 78, 205, 18}, dpi));
+  cancelNote_.Show(false);
   hints_.Create(frame());
   hints_.AddHint(bar_.hwnd(), "Current pass");
   taskbar_.Attach(frame());
+}
+
+void ProgressForm::AllowCancel(bool allowed, const std::string& why) {
+  cancel_.Enable(allowed);
+  const bool noted = !allowed && !why.empty();
+  cancelNote_.SetText(why);
+  // The note takes the place of the format box, which only a volume's run uses; the box comes
+  // back with Cancel.
+  formatBox_.Show(!noted);
+  cancelNote_.Show(noted);
 }
 
 int RowWidth(HFONT font, int captionGap) {
@@ -195,6 +209,9 @@ void SetProgressBar(int position) {
   winui::Form().bar().SetPosition(position);
   winui::Form().taskbar().SetPosition(position);
 }
+
+void SetProgressMarquee() { winui::Form().bar().MoveMarquee(); }
+void SetCancelAllowed(bool allowed, const std::string& why) { winui::Form().AllowCancel(allowed, why); }
 
 void ShowRunFailed() { winui::Form().taskbar().ShowFailed(); }
 bool FormatBoxChecked() { return winui::Form().formatBox().Checked(); }

@@ -6,7 +6,7 @@ source "$(dirname "$0")/session.sh" "$1" help_method
 fresh_machine
 start_sim
 
-help_text='Flash memory:\nPlease choose standard overwrite. It is secure enough.\n\nHard drive:\nStandard overwrite is secure enough to prevent software level recovery.\n\nBut a single pass with zeros doesn’t completely erase magnetic artifacts from a disk. Special technology can recover the data has been overwritten. There are some algorithms used to eliminate magnetic artifacts.\n\nFor tight security, recommend you use DoD 5220.22-M(E)(3 passes).\nFor absolute security, please use DoD 5220.22-M(ECE)(7 passes).\n\nDetailed algorithm of each method, please see user guide.'
+help_text='Flash memory:\nPlease choose standard overwrite. It is secure enough.\n\nHard drive:\nStandard overwrite is secure enough to prevent software level recovery.\n\nBut a single pass with zeros doesn’t completely erase magnetic artifacts from a disk. Special technology can recover the data has been overwritten. There are some algorithms used to eliminate magnetic artifacts.\n\nFor tight security, recommend you use DoD 5220.22-M(E)(3 passes).\nFor absolute security, please use DoD 5220.22-M(ECE)(7 passes).\n\nDetailed algorithm of each method, please see user guide.\n\nDevice sanitize:\nThe disk erases itself with its own sanitize command (crypto erase where the disk offers it, else block erase), reaching spare and remapped cells that no overwrite reaches. Whole NVMe disks on the "Wipe disk" page only. Once sent it cannot be stopped, and no breakpoint is kept: after a power cut the disk carries it on by itself. Samples of the disk are read before and after to show the change.'
 
 for key in return escape; do
   press TForm1 131
