@@ -292,4 +292,41 @@ TEST_F(CliProgramTest, ListNamesEveryVolumeAndDiskAndWhatIsRefused) {
   EXPECT_EQ(DeviceWrites(), 0u);
 }
 
+// The disk's own sanitize by number or by name, through the same refusals and run as the windows.
+TEST_F(CliProgramTest, MethodFiveSanitizesAnNvmeDiskAndIsRefusedElsewhere) {
+  machine_.disks.back().bus = "NVMe";
+  machine_.disks.back().sanitize = {"crypto"};
+  machine_.disks.back().sanitizeSeconds = 4;
+  Load();
+  std::vector<std::uint8_t> pattern(2 * kMiB + 4096);
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i % 251);
+  sim::WriteDisk(4, 0, pattern);
+  sim::ClearCalls();
+  const struct {
+    std::vector<std::string> args;
+    const char* line;
+  } refusals[] = {
+      {{"wipe", "E:", "--method", "5", "--yes"},
+       "Device sanitize erases a whole disk: choose the disk on the \"Wipe disk\" page."},
+      {{"wipe", "disk3", "--method", "sanitize", "--yes"},
+       "Disk 3 is not an NVMe disk: Windows passes a disk's own sanitize only to NVMe disks (a SATA disk needs its "
+       "maker's tool or WinPE). Choose an overwrite method."},
+  };
+  for (const auto& refusal : refusals) {
+    EXPECT_EQ(Run(refusal.args), cli::kExitRefused) << refusal.args[1];
+    EXPECT_EQ(headless::LogTexts().back(), refusal.line);
+  }
+  EXPECT_EQ(DeviceWrites(), 0u);
+  EXPECT_TRUE(sim::CallsOf(sim::Op::Sanitize).empty());
+
+  EXPECT_EQ(Run({"wipe", "disk4", "--method=Device sanitize", "--yes"}), cli::kExitErased) << err_;
+  const std::vector<std::string> lines = headless::LogTexts();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Disk 4 sanitized by its own crypto erase."), lines.end());
+  EXPECT_NE(out_.find("disk4: completed; verification samples read before and after"), std::string::npos) << out_;
+  EXPECT_NE(out_.find("none holds its former content"), std::string::npos) << out_;
+  EXPECT_NE(sim::ReadDisk(4, 0, kMiB), std::vector<std::uint8_t>(pattern.begin(), pattern.begin() + kMiB));
+  EXPECT_EQ(sim::CallsOf(sim::Op::Sanitize).size(), 1u);
+  EXPECT_TRUE(sim::CallsOf(sim::Op::Write, "\\\\.\\physicaldrive4").empty());
+}
+
 }  // namespace
