@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "devices/disk_sanitize.h"
+#include "devices/inventory.h"
 #include "wipe/progress.h"
 #include "wipe/run_end.h"
 #include "wipe/sampling.h"
@@ -58,10 +59,10 @@ enum class DiskEnd { Refused, Succeeded, Failed, Silent, Gone, TimedOut };
 
 class SanitizeWatch {
  public:
-  SanitizeWatch(RunContext& context, const platform::Device& disk, platform::SanitizeAction action,
-                std::uint32_t estimateSeconds, bool keepsStatus)
+  SanitizeWatch(RunContext& context, const platform::Device& disk, const std::string& diskPath,
+                platform::SanitizeAction action, std::uint32_t estimateSeconds, bool keepsStatus)
       : context_(context),
-        disk_(disk),
+        diskPath_(diskPath),
         estimateSeconds_(estimateSeconds),
         keepsStatus_(keepsStatus),
         started_(platform::TickCount()),
@@ -79,7 +80,10 @@ class SanitizeWatch {
       if (returned && !accepted) return DiskEnd::Refused;
       platform::SanitizeStatus status;
       std::uint32_t queryError = 0;
-      const bool known = platform::QuerySanitizeStatus(disk_, &status, &queryError);
+      // A handle of its own for every look: the worker's control holds the run's handle, and
+      // Windows lets one synchronous request at a time through a handle.
+      const bool known = platform::QuerySanitizeStatus(
+          platform::OpenDevice(diskPath_, platform::Access::QueryOnly), &status, &queryError);
       if (known) lastAnswer_ = platform::TickCount();
       if (keepsStatus_ && platform::TickCount() - lastAnswer_ >= kLongestSilenceMs) return DiskEnd::Gone;
       if (returned) {
@@ -99,9 +103,9 @@ class SanitizeWatch {
   std::uint32_t Elapsed() const { return platform::TickCount() - started_; }
 
   bool Answers() const {
+    const platform::Device disk = platform::OpenDevice(diskPath_, platform::Access::Read);
     std::vector<std::uint8_t> sector(kProbeBytes);
-    return platform::SetPosition(disk_, 0, platform::Origin::Begin) &&
-           platform::ReadDevice(disk_, sector.data(), kProbeBytes) == kProbeBytes;
+    return disk && platform::ReadDevice(disk, sector.data(), kProbeBytes) == kProbeBytes;
   }
 
   // The bar follows the disk's own count where it gives one, else the time against its
@@ -123,7 +127,7 @@ class SanitizeWatch {
   }
 
   RunContext& context_;
-  const platform::Device& disk_;
+  std::string diskPath_;
   std::uint32_t estimateSeconds_;
   bool keepsStatus_;
   std::uint32_t started_;
@@ -203,7 +207,7 @@ bool SanitizeHeldDisk(RunContext& context, const Target& target, const platform:
   result.sanitize.tried = true;
   result.sanitize.action = action;
   std::uint32_t error = 0;
-  SanitizeWatch watch(context, disk, action,
+  SanitizeWatch watch(context, disk, DiskDevicePath(target.diskNumber), action,
                       offered.statusKnown ? EstimateSeconds(offered.status, action) : platform::kNoEstimate,
                       offered.statusKnown);
   const DiskEnd end = watch.Wait(&error);
