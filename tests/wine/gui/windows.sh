@@ -75,10 +75,11 @@ for line in "dropdownlist=1" "selected=0" \
             "item=1 text=US Dept. of Defense DoD 5220.22-M (E) (3 passes)" \
             "item=2 text=US Dept. of Defense DoD 5220.22-M(ECE) (7 passes)" \
             "item=3 text=US Army AR380-19  (3 passes)" \
-            "item=4 text=Russian GOST P50739-95 (2 passes)"; do
+            "item=4 text=Russian GOST P50739-95 (2 passes)" \
+            "item=5 text=Device sanitize"; do
   expect "$out" "$line" "method box"
 done
-[ "$(printf '%s\n' "$out" | grep -c '^item=')" = 5 ] || fail "the method box has other than five entries"
+[ "$(printf '%s\n' "$out" | grep -c '^item=')" = 6 ] || fail "the method box has other than five methods and the disk's own sanitize"
 # The closed box is wide enough for its longest entry (at least its design width, 283); the two
 # buttons after it give up what it takes beyond that, and the row still ends at the page's edge.
 [ "$(value "$out" itemwidth)" -ge "$(value "$out" widesttext)" ] || fail "the closed method box cuts its text: $out"
