@@ -16,12 +16,17 @@ fail() {
 for step in 01-drives 02-stick-chosen 03-first-confirmation 04-progress 05-cancelled 06-restarted \
   07-resume-confirmation 08-resumed-progress 09-finished 10-disk-chosen 11-disk-confirmation \
   12-disk-progress 13-disk-cancelled 14-drives-without-disk1 15-disk-restarted \
-  16-disk-resume-confirmation 17-disk-resumed-progress 18-disk-finished 19-stick-checked \
-  20-stick-pulled 21-other-stick-checked; do
+  16-disk-resume-confirmation 17-disk-resumed-progress 18-disk-finished 19-sanitize-chosen \
+  20-sanitize-progress 21-sanitize-finished 23-stick-checked 24-stick-pulled 25-other-stick-checked; do
   shot=$folder/demo-tour-$step.png
   [ -s "$shot" ] || fail "no screenshot $shot"
   [ "$(identify -format '%m %w %h' "$shot" 2>/dev/null)" = "PNG 1024 768" ] || fail "$shot is no picture of the desktop"
 done
+# The sanitize's report as Chromium shows it.
+report_shot=$folder/demo-tour-22-sanitize-report.png
+[ -s "$report_shot" ] || fail "no picture of the sanitize's report"
+[ "$(identify -format '%m %w' "$report_shot" 2>/dev/null)" = "PNG 1024" ] || fail "$report_shot is no picture of the report"
+grep -q '<td>Device sanitize</td>' "$folder/sanitize-report.html" || fail "the report does not name the method"
 log=$folder/message-log.txt
 [ -s "$log" ] || fail "no message log in $folder"
 grep -Eq '^\[[0-9:. s]+\] : User canceled\.$' "$log" || fail "no cancel line in the log: $(cat "$log")"
@@ -31,6 +36,7 @@ grep -Eq '^\[[0-9:. s]+\] : Disk 1 hides 16,384 sectors \(a host protected area\
   fail "no hidden-area warning in the log: $(cat "$log")"
 # The stick's cancel, its success, the disk's cancel and the disk's success, in this order.
 order=$(grep -E ' : (User canceled|Drive F: wiped successfully|Disk 1 wiped successfully)\.$' "$log" | sed 's/.* : //' | tr '\n' '/')
+grep -Eq '^\[[0-9:. s]+\] : Disk 3 sanitized by its own crypto erase\.$' "$log" || fail "no sanitize line in the log: $(cat "$log")"
 [ "$order" = "User canceled./Drive F: wiped successfully./User canceled./Disk 1 wiped successfully./" ] ||
   fail "the cancels and successes are not in the order of the tour ($order): $(cat "$log")"
 echo "[demo_tour] passed"
