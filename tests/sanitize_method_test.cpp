@@ -215,6 +215,7 @@ TEST_F(SanitizeMethodTest, ErasesTheHeldDiskWithItsBestActionAndProvesItBySample
     EXPECT_NE(report.find(c.action), std::string::npos);
     EXPECT_NE(report.find("none holds its former content"), std::string::npos);
     EXPECT_NE(report.find("<td>completed</td>"), std::string::npos);
+    EXPECT_EQ(report.find("0000-00-00"), std::string::npos) << "a time the run never set";
     const std::string json = OnlyReport(".json");
     EXPECT_NE(json.find("\"Device sanitize\""), std::string::npos);
     EXPECT_NE(json.find(std::string("\"") + c.action + "\""), std::string::npos);

@@ -212,7 +212,8 @@ bool SanitizeHeldDisk(RunContext& context, const Target& target, const platform:
                       offered.statusKnown);
   const DiskEnd end = watch.Wait(&error);
   context.AllowCancel(true, "");
-  result.ended = platform::LocalTimeNow();
+  // The disk's own erase stands for the passes: the report's end of the passes is its end.
+  result.passesEnded = result.ended = platform::LocalTimeNow();
   result.sanitize.sent = end != DiskEnd::Refused;
   result.sanitize.error = error;
   switch (end) {
