@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "wipe/methods.h"
 
 namespace {
 
@@ -17,7 +18,9 @@ void CheckMessage(const std::string& error) {
 }
 
 void CheckValues(const cli::Arguments& a) {
-  FUZZ_CHECK(a.method >= 0 && a.method <= 4, "method " + std::to_string(a.method));
+  // The five overwrites by index, or the disk's own sanitize after them.
+  FUZZ_CHECK(a.method >= 0 && (a.method < kMethodCount || a.method == kSanitizeMethodId),
+             "method " + std::to_string(a.method));
   FUZZ_CHECK(a.parallel >= 0 && a.parallel <= cli::kMostParallel, "parallel " + std::to_string(a.parallel));
   if (a.command == cli::Command::Help || a.command == cli::Command::List) {
     FUZZ_CHECK(a.targets.empty(), "targets for help or list");
