@@ -11,6 +11,10 @@ namespace cli {
 struct Console {
   bool inputIsConsole = false;   // a person can type an answer
   bool outputIsConsole = false;  // progress lines are redrawn in place
+  // Moves the cursor to the start of the line the given number of lines above. Given, each
+  // running target keeps a progress line of its own below the log; absent, they share one.
+  std::function<void(int lines)> lineUp;
+  int columns = 80;  // the console's width: a redrawn line must not wrap
   std::function<bool(std::string* line)> readLine;  // false at the end of input
   std::function<void(const std::string& text)> out;  // standard output, as given
   std::function<void(const std::string& text)> err;  // standard error, as given

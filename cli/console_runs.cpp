@@ -2,6 +2,7 @@
 // go to the call's view, which prints them the console's or the script's way.
 #include "cli/console_runs.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "app/log.h"
@@ -111,17 +112,51 @@ class CallView {
     std::uint32_t lastShown = 0;
   };
 
-  void ClearDrawn() {
-    if (style_ == OutputStyle::Console && drawn_) console_.out("\r" + std::string(kLineWidth, ' ') + "\r");
-    drawn_ = false;
+  // Where the console's cursor can move, the running targets keep a line each below the log,
+  // and a log line is written where the block was before the block is drawn again under it.
+  // Elsewhere they share the one line the carriage return redraws.
+  bool LinePerTarget() const { return static_cast<bool>(console_.lineUp); }
+  std::size_t Width() const {
+    const int columns = console_.columns > 1 ? console_.columns - 1 : 1;
+    return std::min<std::size_t>(kLineWidth, static_cast<std::size_t>(columns));
+  }
+  std::string Padded(const std::string& line) const {
+    const std::string cut = line.substr(0, Width());
+    return cut + std::string(Width() - cut.size(), ' ');
   }
 
-  // One line for all running targets, redrawn in place: "disk1 p1/3 45% | disk2 p2/3 10%" when
-  // there are several, the full progress line when there is one.
+  void ClearDrawn() {
+    if (style_ == OutputStyle::Console && drawnLines_ > 0) {
+      if (LinePerTarget()) {
+        console_.lineUp(drawnLines_);
+        for (int n = 0; n < drawnLines_; ++n) console_.out(Padded("") + "\n");
+        console_.lineUp(drawnLines_);
+      } else {
+        console_.out("\r" + Padded("") + "\r");
+      }
+    }
+    drawnLines_ = 0;
+  }
+
+  // The running targets' progress in the order they were named: a line each, or, on a console
+  // that cannot move its cursor, "disk1 1/3 45% | disk2 2/3 10%" on one line (the full progress
+  // line when one target runs).
   void Draw() {
     std::vector<const Shown*> running;
     for (const Shown& shown : targets_) {
       if (shown.running && shown.progress.caption.find_first_not_of(' ') != std::string::npos) running.push_back(&shown);
+    }
+    if (LinePerTarget()) {
+      if (drawnLines_ > 0) console_.lineUp(drawnLines_);
+      std::string block;
+      for (const Shown* shown : running) block += Padded(ProgressLine(shown->progress)) + "\n";
+      // A target that ended leaves its old line blank below the others.
+      for (int n = static_cast<int>(running.size()); n < drawnLines_; ++n) block += Padded("") + "\n";
+      if (!block.empty()) console_.out(block);
+      const int blanks = drawnLines_ - static_cast<int>(running.size());
+      if (blanks > 0) console_.lineUp(blanks);
+      drawnLines_ = static_cast<int>(running.size());
+      return;
     }
     if (running.empty()) return;
     std::string line;
@@ -130,9 +165,8 @@ class CallView {
     } else {
       for (const Shown* shown : running) line += (line.empty() ? "" : " | ") + ShortProgress(shown->progress);
     }
-    line = line.substr(0, kLineWidth);
-    console_.out("\r" + line + std::string(kLineWidth - line.size(), ' ') + "\r");
-    drawn_ = true;
+    console_.out("\r" + Padded(line) + "\r");
+    drawnLines_ = 1;
   }
 
   void Show(std::size_t i, bool now) {
@@ -157,7 +191,7 @@ class CallView {
   const OutputStyle style_;
   std::mutex mutex_;
   std::vector<Shown> targets_;
-  bool drawn_ = false;
+  int drawnLines_ = 0;  // the progress lines on the console now, the cursor below them
   std::uint32_t lastDraw_ = 0;
 };
 

@@ -22,6 +22,43 @@ using app_test::kMiB;
 // Nine blocks and a tail: long enough for two runs to take turns several times.
 constexpr std::uint64_t kDiskBytes = 8 * kMiB + 4096;
 
+// What a console shows after the text and cursor moves it was given.
+struct Screen {
+  std::vector<std::string> rows{1};
+  std::size_t row = 0;
+  std::size_t column = 0;
+
+  void Write(const std::string& text) {
+    for (char c : text) {
+      if (c == '\r') {
+        column = 0;
+      } else if (c == '\n') {
+        ++row;
+        column = 0;
+      } else {
+        if (row >= rows.size()) rows.resize(row + 1);
+        std::string& line = rows[row];
+        if (line.size() <= column) line.resize(column + 1, ' ');
+        line[column++] = c;
+      }
+    }
+    if (row >= rows.size()) rows.resize(row + 1);
+  }
+  void Up(int lines) {
+    row = row > static_cast<std::size_t>(lines) ? row - static_cast<std::size_t>(lines) : 0;
+    column = 0;
+  }
+  // The rows that hold more than blanks, right ends trimmed.
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> shown;
+    for (const std::string& line : rows) {
+      const std::size_t end = line.find_last_not_of(' ');
+      if (end != std::string::npos) shown.push_back(line.substr(0, end + 1));
+    }
+    return shown;
+  }
+};
+
 class CliProgramTest : public app_test::AppTest {
  protected:
   void SetUp() override {
@@ -45,13 +82,21 @@ class CliProgramTest : public app_test::AppTest {
     err_.clear();
     cli::Console console;
     console.inputIsConsole = !answers_.empty();
+    if (screen_ != nullptr) {
+      console.outputIsConsole = true;
+      console.columns = 80;
+      if (screenMovesCursor_) console.lineUp = [this](int lines) { screen_->Up(lines); };
+    }
     console.readLine = [this](std::string* line) {
       if (answers_.empty()) return false;
       *line = answers_.front();
       answers_.erase(answers_.begin());
       return true;
     };
-    console.out = [this](const std::string& text) { out_ += text; };
+    console.out = [this](const std::string& text) {
+      out_ += text;
+      if (screen_ != nullptr) screen_->Write(text);
+    };
     console.err = [this](const std::string& text) { err_ += text; };
     return cli::RunConsoleProgram("dunmere-cli", args, console);
   }
@@ -74,6 +119,8 @@ class CliProgramTest : public app_test::AppTest {
   std::string out_;
   std::string err_;
   std::vector<std::string> answers_;
+  Screen* screen_ = nullptr;  // output to a console rather than a pipe
+  bool screenMovesCursor_ = true;
 };
 
 TEST_F(CliProgramTest, TwoDisksErasedWithTheirReportsASummaryAndACsv) {
@@ -180,6 +227,75 @@ TEST_F(CliProgramTest, TwoRunsAtOnceCancelledTogetherAndResumedTogether) {
   EXPECT_EQ(Run({"resume", "disk3", "disk4", "--yes"}), cli::kExitErased) << err_;
   EXPECT_TRUE(Overwritten(3));
   EXPECT_TRUE(Overwritten(4));
+}
+
+// The log lines of a text, in order: "disk3  [date time] : text", whatever came before them on
+// their line.
+std::vector<std::string> LogLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> logged;
+  for (const std::string& line : lines) {
+    const std::size_t start = line.find_last_of('\r');
+    const std::string text = start == std::string::npos ? line : line.substr(start + 1);
+    if (text.rfind("disk", 0) == 0 && text.find("  [") == 5) logged.push_back(text);
+  }
+  return logged;
+}
+
+// On a console two running disks keep a progress line each under the log, or share one where
+// the cursor cannot move; either way no log line is overwritten and no progress is left behind.
+TEST_F(CliProgramTest, AConsoleShowsEveryLogLineAndTheRunningTargetsUnderThem) {
+  for (const bool movesCursor : {true, false}) {
+    SCOPED_TRACE(movesCursor ? "a line per target" : "one shared line");
+    for (int n : {3, 4}) sim::WriteDisk(n, 0, std::vector<std::uint8_t>(kDiskBytes, 0xAB));
+    Screen screen;
+    const std::string prompt = "C:\\>dunmere-cli wipe disk3 disk4 --yes --no-verify";
+    screen.Write(prompt + "\n");
+    screen_ = &screen;
+    screenMovesCursor_ = movesCursor;
+    std::vector<std::string> midRun;
+    int writes = 0;
+    sim::SetWriteHook([&](const sim::Call& call) {
+      if (call.bytes != kMiB) return;
+      // A block every 300 ms: the progress is redrawn between the log lines, not only with them.
+      sim::AdvanceClock(300);
+      if (++writes == 8) midRun = screen.rows;
+    });
+    EXPECT_EQ(Run({"wipe", "disk3", "disk4", "--yes", "--no-verify"}), cli::kExitErased) << err_;
+    sim::SetWriteHook(nullptr);
+    screen_ = nullptr;
+
+    if (movesCursor) {
+      // The cursor stands on the empty row after the two progress lines.
+      ASSERT_GE(midRun.size(), 3u) << out_;
+      const std::string& disk3 = midRun[midRun.size() - 3];
+      const std::string& disk4 = midRun[midRun.size() - 2];
+      EXPECT_EQ(disk3.rfind("disk3   pass 1 of 1", 0), 0u) << disk3;
+      EXPECT_EQ(disk4.rfind("disk4   pass 1 of 1", 0), 0u) << disk4;
+    } else {
+      // The cursor stands on the shared line.
+      const std::string& shared = midRun.back();
+      EXPECT_NE(shared.find("disk3 1/1"), std::string::npos) << shared;
+      EXPECT_NE(shared.find(" | disk4 1/1"), std::string::npos) << shared;
+    }
+
+    std::istringstream text(out_);
+    std::vector<std::string> written;
+    for (std::string line; std::getline(text, line);) written.push_back(line);
+    const std::vector<std::string> logged = LogLines(written);
+    ASSERT_GT(logged.size(), 4u) << out_;
+    const std::vector<std::string> shown = screen.Shown();
+    EXPECT_EQ(shown.front(), prompt);
+    EXPECT_EQ(LogLines(shown), logged);
+    for (const std::string& line : shown) {
+      EXPECT_EQ(line.find(" of 1 "), std::string::npos) << "progress left on the screen: " << line;
+    }
+    for (const char* result : {"disk3: completed", "disk4: completed"}) {
+      EXPECT_EQ(std::count_if(shown.begin(), shown.end(),
+                              [&](const std::string& line) { return line.rfind(result, 0) == 0; }),
+                1)
+          << result;
+    }
+  }
 }
 
 // The disk of each whole block written, in order, by one call over both disks.

@@ -50,6 +50,19 @@ void Write(DWORD which, const std::string& text) {
   WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// The cursor of standard output moved to the start of a line above, for the progress lines
+// redrawn under the log. Windows' own console calls rather than escape sequences, which a
+// console before Windows 10 and WinPE's without its terminal mode would print as text.
+void LineUp(int lines) {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(output, &info)) return;
+  COORD position = info.dwCursorPosition;
+  position.X = 0;
+  position.Y = static_cast<SHORT>(position.Y > lines ? position.Y - lines : 0);
+  SetConsoleCursorPosition(output, position);
+}
+
 bool ReadAnswer(std::string* line) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   wchar_t buffer[256];
@@ -88,6 +101,11 @@ int wmain(int argc, wchar_t** argv) {
   cli::Console console;
   console.inputIsConsole = IsConsole(GetStdHandle(STD_INPUT_HANDLE));
   console.outputIsConsole = IsConsole(GetStdHandle(STD_OUTPUT_HANDLE));
+  CONSOLE_SCREEN_BUFFER_INFO screen;
+  if (console.outputIsConsole && GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &screen)) {
+    console.lineUp = LineUp;
+    console.columns = screen.srWindow.Right - screen.srWindow.Left + 1;
+  }
   console.readLine = ReadAnswer;
   console.out = [](const std::string& text) { Write(STD_OUTPUT_HANDLE, text); };
   console.err = [](const std::string& text) { Write(STD_ERROR_HANDLE, text); };
