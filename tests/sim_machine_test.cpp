@@ -180,6 +180,32 @@ TEST_F(SimInitialiseTest, WithoutADescriptionTheDemoRunsOnTheRealClock) {
   EXPECT_LE(seconds, 20.0);
 }
 
+// The self-erasing disk's scratch volume holds files from the first start, so samples read
+// before its sanitize can show a change; later starts keep whatever the disk holds by then.
+TEST_F(SimInitialiseTest, TheDemoScratchVolumeHoldsFilesFromItsFirstStartOnly) {
+  unsetenv("DUNMERE_MACHINE");
+  platform::Initialise(Executable());
+  std::string label, fileSystem;
+  ASSERT_TRUE(platform::VolumeInformation("H:\\", &label, &fileSystem));
+  EXPECT_EQ(label, "Scratch");
+  EXPECT_EQ(fileSystem, "NTFS");
+  const std::uint64_t length = sim::CurrentMachine().volumes[4].length;
+  ASSERT_EQ(sim::CurrentMachine().volumes[4].letter, 'H');
+  for (const std::uint64_t at : {kMiB, 5 * kMiB + 3 * 512, length / 2, length - kMiB - 1024}) {
+    SCOPED_TRACE(at);
+    const std::vector<std::uint8_t> two = sim::ReadVolume('H', at, 1024);
+    const std::vector<std::uint8_t> first(two.begin(), two.begin() + 512);
+    const std::vector<std::uint8_t> second(two.begin() + 512, two.end());
+    EXPECT_NE(std::count(first.begin(), first.end(), first[0]), 512) << "a sector of one value";
+    EXPECT_NE(first, second) << "two neighbouring sectors alike";
+  }
+
+  const std::vector<std::uint8_t> zeros(512, 0);
+  ASSERT_TRUE(sim::WriteVolume('H', 2 * kMiB, zeros));
+  platform::Initialise(Executable());
+  EXPECT_EQ(sim::ReadVolume('H', 2 * kMiB, 512), zeros);
+}
+
 TEST_F(SimInitialiseTest, ADescribedMachineFindsItsImagesNextToTheDescription) {
   const std::string description = folder_.File("machine.json");
   std::ofstream(description) << R"({"disks": [{"number": 5, "size": "4 MiB", "image": "five.img"}],

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "platform/sim/host.h"
 #include "platform/sim/state.h"
@@ -23,6 +24,30 @@ constexpr std::uint32_t kDemoSanitizeSeconds = 12;
 std::uint64_t UsableSize(std::uint64_t length) {
   const std::uint64_t usable = length - length / 64 - 3 * 4096;
   return usable - usable % 4096;
+}
+
+// The scratch volume of the demo's self-erasing disk holds files from its first start, so the
+// samples read before its sanitize hold something a sanitize can be seen to change: text whose
+// every sector differs, between the volume's first and last MiB, which keep its boot sectors.
+void WriteScratchFiles(const Machine& machine) {
+  for (const Volume& volume : machine.volumes) {
+    if (volume.letter != 'H' || volume.length < 3 * kMiB) continue;
+    std::vector<std::uint8_t> chunk(kMiB);
+    for (std::uint64_t at = kMiB; at + kMiB < volume.length; at += kMiB) {
+      for (std::size_t sector = 0; sector < kMiB / 512; ++sector) {
+        const std::uint64_t n = (at + sector * 512) / 512;
+        char line[512];
+        const int length = std::snprintf(line, sizeof line,
+                                         "Scratch\\notes-%04llu.txt, line %llu: measurements of run %llu, "
+                                         "kept until the disk is erased.\r\n",
+                                         static_cast<unsigned long long>(n / 64),
+                                         static_cast<unsigned long long>(n % 64),
+                                         static_cast<unsigned long long>(n * 7919 % 100003));
+        for (std::size_t i = 0; i < 512; ++i) chunk[sector * 512 + i] = static_cast<std::uint8_t>(line[i % length]);
+      }
+      WriteDisk(volume.disk, volume.offset + at, chunk);
+    }
+  }
 }
 
 // Names of our own making: a demo must never pass for a real product.
@@ -239,8 +264,10 @@ void Initialise(const std::string& executablePath) {
     // Said before the demo appears, so nobody takes its volumes for the described ones.
     sim::host::ShowWarning(sim::DemoInsteadText(problem));
   }
-  sim::Machine demo =
-      sim::DemoMachine((std::filesystem::path(hostFolder) / "demo-machine").string());
+  const std::filesystem::path imageFolder = std::filesystem::path(hostFolder) / "demo-machine";
+  std::error_code error;
+  const bool firstStart = !std::filesystem::exists(imageFolder / "disk3.img", error);
+  sim::Machine demo = sim::DemoMachine(imageFolder.string());
   demo.realClock = true;
   demo.writeDelayMs = sim::kDemoWriteDelayMs;
   demo.readDelayMs = sim::kDemoReadDelayMs;
@@ -249,6 +276,8 @@ void Initialise(const std::string& executablePath) {
   std::string demoProblem;
   if (!sim::Load(demo, &demoProblem)) {
     problem += (problem.empty() ? "" : "; ") + std::string("the demo machine: ") + demoProblem;
+  } else if (firstStart) {
+    sim::WriteScratchFiles(demo);
   }
   sim::detail::TheState().loadProblem = problem;
   PlanPowerCut();

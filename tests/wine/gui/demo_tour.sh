@@ -37,6 +37,11 @@ grep -Eq '^\[[0-9:. s]+\] : Disk 1 hides 16,384 sectors \(a host protected area\
 # The stick's cancel, its success, the disk's cancel and the disk's success, in this order.
 order=$(grep -E ' : (User canceled|Drive F: wiped successfully|Disk 1 wiped successfully)\.$' "$log" | sed 's/.* : //' | tr '\n' '/')
 grep -Eq '^\[[0-9:. s]+\] : Disk 3 sanitized by its own crypto erase\.$' "$log" || fail "no sanitize line in the log: $(cat "$log")"
+# The scratch volume's files make the samples count: only a few were one value before.
+samples=$(grep -E ' : Verification: [0-9,]+ samples .* of disk 3\) read before and after; none holds its former content' "$log") ||
+  fail "no sampling verdict for disk 3 in the log: $(cat "$log")"
+constant=$(printf '%s' "$samples" | sed -n 's/.*; \([0-9,]*\) w[a-z]* one value throughout.*/\1/p' | tr -d ,)
+[ "${constant:-0}" -lt 100 ] || fail "most samples of disk 3 held one value before its sanitize: $samples"
 [ "$order" = "User canceled./Drive F: wiped successfully./User canceled./Disk 1 wiped successfully./" ] ||
   fail "the cancels and successes are not in the order of the tour ($order): $(cat "$log")"
 echo "[demo_tour] passed"
