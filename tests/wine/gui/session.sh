@@ -34,9 +34,41 @@ fail() {
   exit 1
 }
 
+# Every step of the test, with the time it began, in the build's artifacts/gui-steps/: what a
+# test that went wrong was doing, and how long each step took on a busy machine.
+gui_steps=$gui_build/artifacts/gui-steps/$gui_test.log
+mkdir -p "$(dirname "$gui_steps")"
+: > "$gui_steps"
+step() { printf '%s %s\n' "$(date +%T.%N | cut -c1-12)" "$*" >> "$gui_steps"; }
+
+# A test still running shortly before CTest's time limit says what it was waiting for and ends
+# with a failure of its own: CTest kills a test that runs out of time without showing anything
+# it did. DUNMERE_GUI_TIMEOUT is the limit CTest was given.
+gui_watchdog() {
+  local limit=$(( ${DUNMERE_GUI_TIMEOUT:-240} - 15 ))
+  # The sleep holds none of the test's output pipes: CTest waits for them to close.
+  sleep "$limit" </dev/null >/dev/null 2>&1 &
+  wait $!
+  {
+    echo "FAIL [$gui_test]: still running after $limit s; its steps:"
+    sed 's/^/  /' "$gui_steps"
+    echo "  Wine and Xvfb processes now:"
+    ps -eo pid=,ppid=,etimes=,stat=,args= | grep -E 'wine|\.exe|Xvfb' | grep -v grep | sed 's/^/  /'
+  } >&2
+  # The Wine programs first: a step waiting for one of them then fails and the test ends
+  # through its own exit, which ends the rest.
+  wineserver -k >/dev/null 2>&1
+  kill -TERM "$gui_shell" 2>/dev/null
+}
+gui_shell=$$
+gui_watchdog &
+gui_pids+=("$!")
+
 note() { echo "[$gui_test] $*"; }
 
+step "display"
 wine_session_display "$gui_root" || fail "Xvfb did not start"
+step "prefix"
 "$gui_here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
 
 # start_wine: the prefix's wineserver and desktop, up before the program under test starts. The
@@ -45,13 +77,16 @@ wine_session_display "$gui_root" || fail "Xvfb did not start"
 # test comes second, into a session that is ready. Call it again after ending the wineserver in
 # the middle of a test.
 start_wine() {
+  step "wineserver"
   wine_session_server || fail "could not start the wineserver"
+  step "desktop"
   wine "$gui_bin/guidriver.exe" desktop 600000 </dev/null >/dev/null || fail "the Wine desktop did not come up"
 }
 start_wine
 
 # drive <verb> ...: guidriver's answer in $out; a verb that fails fails the test.
 drive() {
+  step "drive $*"
   out=$(wine "$gui_bin/guidriver.exe" "$@" </dev/null) || fail "guidriver $*"
 }
 
@@ -66,6 +101,7 @@ value() { printf '%s\n' "$1" | sed -n "s/^$2=//p" | head -1; }
 # start_sim: starts dunmere-sim.exe in the background and waits for its main window. sim_pid
 # names it for wait_exit.
 start_sim() {
+  step "start dunmere-sim.exe"
   wine "$gui_bin/dunmere-sim.exe" </dev/null &
   sim_pid=$!
   gui_pids+=("$sim_pid")
@@ -78,6 +114,7 @@ start_sim() {
 # the watch while the watching Wine process is still starting.
 watch_for() {
   local said="$gui_root/watch.$$" i
+  step "watch for $*"
   rm -f "$said"
   wine "$gui_bin/guidriver.exe" waittext "$@" </dev/null >"$said" &
   watch_pid=$!
@@ -100,6 +137,7 @@ start_second() {
 # wait_exit <pid> [seconds]: waits for a program to end; its exit code in exit_code.
 wait_exit() {
   local pid=$1 limit=${2:-20} i
+  step "wait for process $pid to end"
   for i in $(seq 1 $((limit * 10))); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1

@@ -18,8 +18,9 @@ foreach(name ${GUI_TESTS})
     LABELS wine
     RUN_SERIAL TRUE
     TIMEOUT 240
+    ENVIRONMENT DUNMERE_GUI_TIMEOUT=240
     REQUIRED_FILES "${BIN_DIR}/dunmere-sim.exe;${BIN_DIR}/guidriver.exe")
 endforeach()
 # The tour wipes the stick and Disk1, each cancelled, restarted and resumed: about three minutes
 # on a busy machine.
-set_tests_properties(gui_demo_tour PROPERTIES TIMEOUT 480)
+set_tests_properties(gui_demo_tour PROPERTIES TIMEOUT 480 ENVIRONMENT DUNMERE_GUI_TIMEOUT=480)
