@@ -224,14 +224,7 @@ size_of() {
 # of a window that was just shown, or uncovered by a closed dialog, finishes asynchronously, and
 # a click that arrives in the middle of it can lose the mouse capture and come to nothing.
 wait_active() {
-  local want=$1 i
-  case $want in dialog:*) want="#32770" ;; esac
-  for i in $(seq 1 50); do
-    drive focus "$1"
-    [ "$(value "$out" active)" = "$want" ] && return 0
-    sleep 0.1
-  done
-  fail "$1 did not become the active window ($(printf '%s' "$out" | tr '\n' ' '))"
+  drive active "$1" 20000
 }
 
 # press <window> <button id>: a person's click on a button of the active window.
