@@ -61,6 +61,7 @@ void ApplySelectionRule(ui::List list) {
   for (int i = 0; i < rows; ++i) {
     if (!ui::RowChecked(list, i) || state.last[i] != 0) continue;
     *state.selected = i;
+    KeepCheckedTarget(list, i);
     // Unchecking raises notifications of its own; they re-enter this rule and settle.
     for (int other = 0; other < rows; ++other) {
       if (other != i) ui::SetRowChecked(list, other, false);
@@ -68,7 +69,10 @@ void ApplySelectionRule(ui::List list) {
   }
   bool anyChecked = false;
   for (int i = 0; i < rows; ++i) anyChecked = anyChecked || ui::RowChecked(list, i);
-  if (!anyChecked) *state.selected = -1;
+  if (!anyChecked) {
+    *state.selected = -1;
+    ForgetCheckedTarget(list);
+  }
   for (int i = 0; i < rows; ++i) state.last[i] = ui::RowChecked(list, i) ? 1 : 0;
   ShowStatusNote();
 }
@@ -76,6 +80,7 @@ void ApplySelectionRule(ui::List list) {
 void ResetAfterRefill(ui::List list) {
   ListState state = StateOf(list);
   *state.selected = -1;
+  ForgetCheckedTarget(list);
   for (int i = 0; i < kListRowsRemembered; ++i) state.last[i] = 0;
   ShowStatusNote();
 }

@@ -22,22 +22,20 @@
 
 namespace {
 
-// The checked row of the active page as a target; false, with the line asking for one, when
-// no row is checked.
+// The checked row of the active page as the target kept when it was checked; false, with the
+// line asking for one, when no row is checked.
 bool CheckedTarget(Target* target) {
   if (ui::ActivePage() == ui::kPageWipeDisk) {
-    if (SelectedDiskRow < 0 || SelectedDiskRow >= DiskCount) {
+    if (SelectedDiskRow < 0 || SelectedDiskRow >= DiskCount || !CheckedTargetOf(ui::List::Disk, SelectedDiskRow, target)) {
       LogMessage("Please choose the disk first.");
       return false;
     }
-    *target = DiskTarget(DiskTable[SelectedDiskRow]);
     return true;
   }
-  if (SelectedDriveRow < 0 || SelectedDriveRow >= DriveCount) {
+  if (SelectedDriveRow < 0 || SelectedDriveRow >= DriveCount || !CheckedTargetOf(ui::List::Drive, SelectedDriveRow, target)) {
     LogMessage("Please choose the drive first.");
     return false;
   }
-  *target = DriveTarget(DriveTable[SelectedDriveRow]);
   return true;
 }
 
@@ -98,24 +96,22 @@ bool LoadResumePoint(const Target& target) {
 }
 
 // Everything before the screen is handed over; false when the command ends here.
-bool ReadyToRun(bool resume, int methodId, const Target& checked, Target* target) {
-  if (MethodRefused(checked, methodId, resume) || TargetRefused(checked)) return false;
-  if (resume ? !LoadResumePoint(checked) : OfferedFormat(checked)) return false;
-  *target = WithIdentity(checked);
-  AnnounceSolidState(*target);
-  return resume ? ConfirmedResume(*target) : ConfirmedTwice(*target);
+bool ReadyToRun(bool resume, int methodId, const Target& target) {
+  if (MethodRefused(target, methodId, resume) || TargetRefused(target)) return false;
+  if (resume ? !LoadResumePoint(target) : OfferedFormat(target)) return false;
+  AnnounceSolidState(target);
+  return resume ? ConfirmedResume(target) : ConfirmedTwice(target);
 }
 
 // The run works with the main window hidden, so no second command can start meanwhile. A
 // record of an unknown method switches the windows and starts nothing: it ends as a failure.
 void RunCommand(bool resume) {
-  Target checked;
   Target target;
-  if (!CheckedTarget(&checked)) return;
+  if (!CheckedTarget(&target)) return;
   const int chosenMethod = ui::MethodIndex();
   // The report's log begins with the notices logged before the questions.
   BeginRunLog();
-  if (!ReadyToRun(resume, chosenMethod, checked, &target)) {
+  if (!ReadyToRun(resume, chosenMethod, target)) {
     EndRunLog();
     return;
   }

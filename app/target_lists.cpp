@@ -8,6 +8,41 @@
 #include "devices/text_field.h"
 #include "ui/ui.h"
 
+namespace {
+
+struct KeptTarget {
+  int row = -1;
+  Target target;
+};
+
+KeptTarget& KeptOf(ui::List list) {
+  static KeptTarget drive;
+  static KeptTarget disk;
+  return list == ui::List::Drive ? drive : disk;
+}
+
+}  // namespace
+
+void KeepCheckedTarget(ui::List list, int row) {
+  KeptTarget& kept = KeptOf(list);
+  const bool drive = list == ui::List::Drive;
+  if (row < 0 || row >= (drive ? DriveCount : DiskCount)) {
+    ForgetCheckedTarget(list);
+    return;
+  }
+  kept.row = row;
+  kept.target = WithIdentity(drive ? DriveTarget(DriveTable[row]) : DiskTarget(DiskTable[row]));
+}
+
+void ForgetCheckedTarget(ui::List list) { KeptOf(list) = KeptTarget(); }
+
+bool CheckedTargetOf(ui::List list, int row, Target* target) {
+  const KeptTarget& kept = KeptOf(list);
+  if (row < 0 || kept.row != row) return false;
+  *target = kept.target;
+  return true;
+}
+
 void RefreshDriveList() {
   RefreshDriveTable();
   ui::ClearRows(ui::List::Drive);

@@ -29,6 +29,15 @@ Target WithIdentity(Target target) {
   // Only a whole disk is asked what it hides from an overwrite: no volume reaches that far.
   target.abilities = target.isDisk ? AskDiskAbilities(target.diskNumber, target.identity)
                                    : AskSanitizeAbilities(target.diskNumber, target.identity);
+  if (target.isDisk) return target;
+  platform::VolumeIdentity& identity = target.volumeIdentity;
+  platform::VolumeInformation(target.volumeName + "\\", &identity.label, &identity.fileSystem, &identity.serialNumber);
+  const platform::Device volume = platform::OpenDevice(TargetDevicePath(target), platform::Access::Read);
+  std::uint32_t extents = 0;
+  platform::DiskExtent first;
+  if (volume && platform::QueryVolumeDiskExtents(volume, &extents, &first) && extents != 0) {
+    target.volumeLength = static_cast<std::uint64_t>(first.extentLength);
+  }
   return target;
 }
 

@@ -20,12 +20,18 @@ struct Target {
   std::string sizeText;                    // as the list shows it
   std::string fileSystem;                  // a volume's file system and label
   std::string label;
+  // A volume's identity as the system told it when it was chosen, kept apart from the texts
+  // above, which the lists and the report show; empty and 0: unknown.
+  platform::VolumeIdentity volumeIdentity;
+  std::uint64_t volumeLength = 0;          // a volume's extent on its disk
 };
 
 // The target of a row as the tables describe it now, without asking the disk anything.
 Target DriveTarget(const DriveRecord& record);
 Target DiskTarget(const DiskRecord& record);
-// The same with the identity its disk gives and what it can do to itself.
+// The same with what identifies it now: the identity its disk gives, what the disk can do to
+// itself, and a volume's serial number and length. Taken when a target is chosen, and compared
+// before its first write.
 Target WithIdentity(Target target);
 
 // "Drive E:" or "Disk 1", as the log lines of a run begin.

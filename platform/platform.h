@@ -140,6 +140,18 @@ struct DiskExtent {
 // for a volume that spans more than one disk.
 bool QueryVolumeDiskExtents(const Device& device, std::uint32_t* extentCount, DiskExtent* first);
 
+// What a mounted volume tells of itself: texts in the system's ANSI code page, as the A calls
+// give them; a serial number of 0 is unknown.
+struct VolumeIdentity {
+  std::string label;
+  std::string fileSystem;
+  std::uint32_t serialNumber = 0;
+};
+// GetVolumeInformationByHandleW on an open volume ("\\.\E:"): what VolumeInformation tells by
+// root path, read through the handle, which still answers while that handle holds the volume
+// locked. False for a disk, and for a volume whose file system is not mounted.
+bool QueryVolumeIdentity(const Device& device, VolumeIdentity* identity);
+
 struct DiskGeometry {
   std::int64_t cylinders = 0;
   std::uint32_t mediaType = 0;
@@ -274,9 +286,10 @@ enum DriveTypeCode : std::uint32_t {
   kDriveRamDisk = 6,
 };
 std::uint32_t DriveType(const std::string& rootPath);  // GetDriveTypeA
-// GetVolumeInformationA with 255-character name buffers; other outputs not requested.
+// GetVolumeInformationA with 255-character name buffers; serialNumber (optional) receives the
+// number the volume was given when it was formatted. Other outputs are not requested.
 bool VolumeInformation(const std::string& rootPath, std::string* volumeName,
-                       std::string* fileSystemName);
+                       std::string* fileSystemName, std::uint32_t* serialNumber = nullptr);
 // GetDiskFreeSpaceExA asking only for the total number of bytes.
 bool DiskTotalBytes(const std::string& rootPath, std::uint64_t* totalBytes);
 // GetWindowsDirectoryA into a 2500-character buffer.

@@ -289,7 +289,8 @@ TEST_F(DurableWritesTest, DriveOfUnknownLengthIsRefused) {
   EXPECT_EQ(Log(), std::vector<std::string>{"The size of drive E: could not be read, can not wipe."});
   EXPECT_TRUE(CallsOf(sim::Op::Write).empty());
   EXPECT_EQ(sim::OpenHandles(), 0) << "the run released what it held";
-  EXPECT_GT(IndexOf(sim::Op::Close, kE), IndexOf(sim::Op::LengthInfo, kE));
+  // The check of the row opened and closed E: as well; the run's handle closes after the query.
+  EXPECT_GE(IndexOf(sim::Op::Close, kE, IndexOf(sim::Op::LengthInfo, kE)), 0);
 }
 
 // A record counts blocks in 32 bits, so a target of 2^32 blocks or more cannot be wiped: its

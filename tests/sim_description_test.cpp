@@ -49,6 +49,7 @@ TEST(SimDescriptionTest, TheDocumentedExampleDescribesItsMachine) {
   EXPECT_EQ(machine.volumes[0].offset, kMiB);
   EXPECT_EQ(machine.volumes[0].fileSystem, "NTFS");
   EXPECT_EQ(machine.volumes[0].label, "System");
+  EXPECT_EQ(machine.volumes[0].volumeSerial, 0x12345678u);
   EXPECT_EQ(machine.volumes[1].letter, 'F');
   EXPECT_EQ(machine.volumes[1].driveType, platform::kDriveRemovable);
   EXPECT_EQ(machine.volumes[1].lock, sim::LockBehaviour::DismountsOnly);

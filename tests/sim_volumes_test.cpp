@@ -42,6 +42,53 @@ TEST_F(SimVolumesTest, AFormattedVolumeReportsItsLabelFileSystemAndSize) {
   EXPECT_FALSE(platform::VolumeInformation("D:", &label, &fileSystem));
 }
 
+// The serial number is what tells a volume formatted again, or another volume put under the
+// letter, from the one a user chose.
+TEST_F(SimVolumesTest, EachVolumeHasASerialNumberThatAFormatRenews) {
+  std::uint32_t serials[3] = {};
+  ASSERT_TRUE(platform::VolumeInformation("C:\\", nullptr, nullptr, &serials[0]));
+  ASSERT_TRUE(platform::VolumeInformation("D:\\", nullptr, nullptr, &serials[1]));
+  ASSERT_TRUE(platform::VolumeInformation("E:\\", nullptr, nullptr, &serials[2]));
+  for (std::uint32_t serial : serials) EXPECT_NE(serial, 0u);
+  EXPECT_NE(serials[0], serials[1]);
+  EXPECT_NE(serials[1], serials[2]);
+  EXPECT_NE(serials[0], serials[2]);
+
+  // The same volume described again has the same number; a format gives it another each time.
+  Load(SmallMachine());
+  std::uint32_t again = 0;
+  ASSERT_TRUE(platform::VolumeInformation("C:\\", nullptr, nullptr, &again));
+  EXPECT_EQ(again, serials[0]);
+  ASSERT_TRUE(sim::FormatVolume('C', "NTFS", "System", 0));
+  std::uint32_t formatted = 0;
+  ASSERT_TRUE(platform::VolumeInformation("C:\\", nullptr, nullptr, &formatted));
+  EXPECT_NE(formatted, serials[0]);
+  ASSERT_TRUE(sim::FormatVolume('C', "NTFS", "System", 0));
+  std::uint32_t formattedAgain = 0;
+  ASSERT_TRUE(platform::VolumeInformation("C:\\", nullptr, nullptr, &formattedAgain));
+  EXPECT_NE(formattedAgain, formatted);
+}
+
+TEST_F(SimVolumesTest, ADescribedSerialNumberIsReportedByPathAndThroughTheHandle) {
+  sim::Machine machine = SmallMachine();
+  machine.volumes[1].volumeSerial = 0xC0FFEE01;
+  Load(machine);
+  std::uint32_t serial = 0;
+  ASSERT_TRUE(platform::VolumeInformation("D:\\", nullptr, nullptr, &serial));
+  EXPECT_EQ(serial, 0xC0FFEE01u);
+  const platform::Device volume = platform::OpenDevice("\\\\.\\D:", platform::Access::ReadWrite);
+  ASSERT_TRUE(volume);
+  ASSERT_TRUE(platform::ControlLockVolume(volume));
+  platform::VolumeIdentity identity;
+  ASSERT_TRUE(platform::QueryVolumeIdentity(volume, &identity));
+  EXPECT_EQ(identity.serialNumber, 0xC0FFEE01u);
+  EXPECT_EQ(identity.fileSystem, "FAT32");
+  EXPECT_EQ(identity.label, "Data");
+  // A disk has no file system to tell of.
+  const platform::Device disk = platform::OpenDevice("\\\\.\\physicaldrive0", platform::Access::ReadWrite);
+  EXPECT_FALSE(platform::QueryVolumeIdentity(disk, &identity));
+}
+
 struct FileSystemCase {
   const char* fileSystem;
   const char* label;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/target_lists.h"
 #include "app/window_runs.h"
 #include "devices/target.h"
 #include "tests/wipe_fixture.h"
@@ -18,10 +19,12 @@ using namespace wipe_test;
 
 const std::string kDiskSwapped =
     "Disk 1 is not the disk that was selected (its serial or size changed); nothing was written. Choose it again.";
-const std::string kDriveSwapped =
-    "Drive E: is not the drive that was selected (its disk changed); nothing was written. Choose it again.";
+std::string DriveSwapped(const std::string& change) {
+  return "Drive E: is not the drive that was selected (" + change + "); nothing was written. Choose it again.";
+}
 
-// Disk 0: C: (Windows). Disk 1 (serial S1): E:. Disk 2 (serial S2): no volume.
+// Disk 0: C: (Windows). Disk 1 (serial S1): E: (NTFS, "Backup", serial number 5EED0001). Disk 2
+// (serial S2): no volume.
 sim::Machine SwapMachine() {
   sim::Machine machine;
   machine.disks = {MakeDisk(0, 40 * kMiB), MakeDisk(1, 8 * kMiB), MakeDisk(2, 8 * kMiB)};
@@ -29,7 +32,8 @@ sim::Machine SwapMachine() {
   machine.disks[1].serial = "S1";
   machine.disks[2].model = "SECOND DISK";
   machine.disks[2].serial = "S2";
-  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB), MakeVolume('E', 1, kMiB, 4 * kMiB)};
+  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB), MakeVolume('E', 1, kMiB, 4 * kMiB, "NTFS", "Backup")};
+  machine.volumes[1].volumeSerial = 0x5EED0001;
   return machine;
 }
 
@@ -50,8 +54,9 @@ class TargetSwapTest : public EngineTest, public ::testing::WithParamInterface<S
     } else {
       SelectDrive("E:\\");
     }
-    const Target chosen =
-        WithIdentity(c.disk ? DiskTarget(DiskTable[SelectedDiskRow]) : DriveTarget(DriveTable[SelectedDriveRow]));
+    Target chosen;
+    EXPECT_TRUE(c.disk ? CheckedTargetOf(ui::List::Disk, SelectedDiskRow, &chosen)
+                       : CheckedTargetOf(ui::List::Drive, SelectedDriveRow, &chosen));
     sim::Machine swapped = SwapMachine();
     c.swap(&swapped);
     std::string error;
@@ -102,7 +107,21 @@ INSTANTIATE_TEST_SUITE_P(
         SwapCase{"the disk gone", true, [](sim::Machine* m) { m->disks[1].openable = false; }, "Open disk error!"},
         SwapCase{"unchanged volume", false, [](sim::Machine*) {}, ""},
         SwapCase{"another volume under the same letter", false,
-                 [](sim::Machine* m) { m->volumes[1] = MakeVolume('E', 2, kMiB, 4 * kMiB); }, kDriveSwapped}),
+                 [](sim::Machine* m) { m->volumes[1] = MakeVolume('E', 2, kMiB, 4 * kMiB, "NTFS", "Backup"); },
+                 DriveSwapped("its disk changed")},
+        SwapCase{"another volume of the same size under the same letter on the same disk", false,
+                 [](sim::Machine* m) { m->volumes[1] = MakeVolume('E', 1, 3 * kMiB, 4 * kMiB, "NTFS", "Backup"); },
+                 DriveSwapped("its serial number changed")},
+        SwapCase{"the volume formatted again", false, [](sim::Machine* m) { m->volumes[1].volumeSerial = 0x5EED0002; },
+                 DriveSwapped("its serial number changed")},
+        SwapCase{"the volume resized", false, [](sim::Machine* m) { m->volumes[1].length = 5 * kMiB; },
+                 DriveSwapped("its size changed")},
+        SwapCase{"another file system with the same serial number", false,
+                 [](sim::Machine* m) { m->volumes[1].fileSystem = "FAT32"; },
+                 DriveSwapped("its file system changed")},
+        SwapCase{"another label with the same serial number", false,
+                 [](sim::Machine* m) { m->volumes[1].label = "Photos"; },
+                 DriveSwapped("its label changed")}),
     [](const ::testing::TestParamInfo<SwapCase>& param) {
       std::string name;
       for (const char* p = param.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
@@ -128,6 +147,23 @@ TEST_F(TargetSwapTest, ASwapAfterTheSecondConfirmationIsRefusedByTheRun) {
   EXPECT_EQ(headless::Dialogs().size(), 2u);
   EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the swapped disk was written";
   EXPECT_EQ(LinesEqualTo(kDiskSwapped), 1);
+  EXPECT_TRUE(headless::MainVisible());
+}
+
+// The target is kept when the row is checked: a volume formatted again between the check and
+// the command (another program, another user) is not the one chosen, though its letter, size,
+// file system and label are the same.
+TEST_F(TargetSwapTest, AVolumeFormattedAgainAfterItWasCheckedIsNotWiped) {
+  Load(SwapMachine());
+  SelectDrive("E:\\");
+  ASSERT_TRUE(sim::FormatVolume('E', "NTFS", "Backup", 0));
+  sim::ClearCalls();
+  headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
+  WipeCommand();
+  EXPECT_EQ(headless::Dialogs().size(), 2u);
+  EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the volume formatted again was written";
+  EXPECT_EQ(LinesEqualTo(DriveSwapped("its serial number changed")), 1);
+  EXPECT_EQ(SelectedDriveRow, -1);
   EXPECT_TRUE(headless::MainVisible());
 }
 

@@ -128,8 +128,9 @@ class EngineTest : public ::testing::Test {
   // The drive row checked on "Wipe drive" and the progress window as "Wipe it now" leaves it.
   void SelectDrive(const std::string& rootPath) {
     headless::SetActivePage(ui::kPageWipeDrive);
+    // Checked as a user checks it, so the command finds the target kept at the check.
     for (int row = 0; row < DriveCount; ++row) {
-      if (FieldText(DriveTable[row].RootPath) == rootPath) SelectedDriveRow = row;
+      if (FieldText(DriveTable[row].RootPath) == rootPath) ui::SetRowChecked(ui::List::Drive, row, true);
     }
     ASSERT_GE(SelectedDriveRow, 0) << rootPath << " is not listed";
     ResetProgressWindow(true);
@@ -138,7 +139,7 @@ class EngineTest : public ::testing::Test {
   void SelectDisk(std::int32_t number) {
     headless::SetActivePage(ui::kPageWipeDisk);
     for (int row = 0; row < DiskCount; ++row) {
-      if (DiskTable[row].DiskNumber == number) SelectedDiskRow = row;
+      if (DiskTable[row].DiskNumber == number) ui::SetRowChecked(ui::List::Disk, row, true);
     }
     ASSERT_GE(SelectedDiskRow, 0) << "disk " << number << " is not listed";
     ResetProgressWindow(false);

@@ -89,14 +89,30 @@ bool SameDisk(const platform::Device& disk, const Target& target) {
   return !Differs(then.serial, now.serial) && !Differs(then.vendor, now.vendor) && !Differs(then.product, now.product);
 }
 
-// The volume behind the handle still lies on the disk it was chosen on, where both are known.
-bool SameVolume(const platform::Device& volume, const Target& target) {
+// What tells the volume behind the handle from the one chosen ("its disk changed"), or empty
+// when nothing that can be read does: another volume put under the letter, the same moved,
+// resized or formatted anew.
+std::string VolumeChange(const platform::Device& volume, const Target& target) {
   std::uint32_t extents = 0;
   platform::DiskExtent first;
-  if (target.diskNumber == kUnknownDisk || !platform::QueryVolumeDiskExtents(volume, &extents, &first) || extents == 0) {
-    return true;
+  if (platform::QueryVolumeDiskExtents(volume, &extents, &first) && extents != 0) {
+    if (target.diskNumber != kUnknownDisk && static_cast<std::int32_t>(first.diskNumber) != target.diskNumber) {
+      return "its disk changed";
+    }
+    if (target.volumeLength != 0 && static_cast<std::uint64_t>(first.extentLength) != target.volumeLength) {
+      return "its size changed";
+    }
   }
-  return static_cast<std::int32_t>(first.diskNumber) == target.diskNumber;
+  const platform::VolumeIdentity& then = target.volumeIdentity;
+  platform::VolumeIdentity now;
+  // A volume without a file system (wiped, or a record left in it) has nothing more to tell.
+  if (then.fileSystem.empty() || !platform::QueryVolumeIdentity(volume, &now)) return "";
+  if (then.serialNumber != 0 && now.serialNumber != 0 && now.serialNumber != then.serialNumber) {
+    return "its serial number changed";
+  }
+  if (now.fileSystem != then.fileSystem) return "its file system changed";
+  if (now.label != then.label) return "its label changed";
+  return "";
 }
 
 // A target that is no longer the one chosen is let go before anything is written.
@@ -133,9 +149,11 @@ bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues
   platform::Device volume;
   bool writesInFlight = false;
   if (!LockVolume(context, volumeName, &volume, &writesInFlight)) return false;
-  if (!SameVolume(volume, target)) {
+  const std::string change = VolumeChange(volume, target);
+  if (!change.empty()) {
     return RefusedAsSwapped(context,
-                            "Drive " + volumeName + " is not the drive that was selected (its disk changed); nothing was written. Choose it again.",
+                            "Drive " + volumeName + " is not the drive that was selected (" + change +
+                                "); nothing was written. Choose it again.",
                             [&volume] { UnlockVolume(&volume); });
   }
   AllowWholeVolume(context, volume, volumeName);

@@ -14,10 +14,14 @@ namespace {
 
 constexpr std::size_t kOemId = 3;            // 8 bytes
 constexpr std::size_t kBytesPerSector = 11;  // 2 bytes, little-endian
+constexpr std::size_t kFatSerial = 39;       // FAT12/16: 4 bytes, little-endian
 constexpr std::size_t kFatLabel = 43;        // FAT12/16: 11 bytes, blank padded
+constexpr std::size_t kFat32Serial = 67;     // FAT32: 4 bytes, little-endian
 constexpr std::size_t kFatType = 54;         // FAT12/16: "FAT16   "
 constexpr std::size_t kFat32Label = 71;      // FAT32: 11 bytes, blank padded
 constexpr std::size_t kFat32Type = 82;       // FAT32: "FAT32   "
+constexpr std::size_t kNtfsSerial = 72;      // NTFS: 8 bytes, Windows reports the low 4
+constexpr std::size_t kExfatSerial = 100;    // exFAT: 4 bytes, little-endian
 constexpr std::size_t kSimSize = 400;        // 8 bytes, little-endian: file-system size in bytes
 constexpr std::size_t kSimLabel = 408;       // 32 bytes, NUL padded: the label as reported
 constexpr std::size_t kSimLabelBytes = 32;
@@ -32,6 +36,22 @@ void Put(std::vector<std::uint8_t>* sector, std::size_t at, const std::string& t
 
 bool Holds(const std::uint8_t* sector, std::size_t at, const char* text) {
   return std::memcmp(sector + at, text, std::strlen(text)) == 0;
+}
+
+// Where each file system keeps the serial number GetVolumeInformationA reports.
+std::size_t SerialOffset(const std::string& fileSystem) {
+  if (fileSystem == "NTFS") return kNtfsSerial;
+  if (fileSystem == "exFAT") return kExfatSerial;
+  if (fileSystem == "FAT32") return kFat32Serial;
+  return kFatSerial;
+}
+
+std::uint32_t Mixed(std::uint32_t hash, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) {
+    hash ^= static_cast<std::uint8_t>(value >> (8 * i));
+    hash *= 16777619u;
+  }
+  return hash;
 }
 
 std::string FatLabel(const std::string& label) {
@@ -61,7 +81,7 @@ bool CanonicalFileSystem(const std::string& name, std::string* canonical) {
 }
 
 std::vector<std::uint8_t> MakeBootSector(const std::string& fileSystem, const std::string& label,
-                                         std::uint64_t fileSystemSize) {
+                                         std::uint64_t fileSystemSize, std::uint32_t serial) {
   if (!KnownFileSystem(fileSystem)) return {};
   std::vector<std::uint8_t> sector(kSectorBytes, 0);
   sector[0] = 0xEB;
@@ -89,6 +109,7 @@ std::vector<std::uint8_t> MakeBootSector(const std::string& fileSystem, const st
     sector[kSimSize + i] = static_cast<std::uint8_t>(fileSystemSize >> (8 * i));
   }
   Put(&sector, kSimLabel, label.substr(0, kSimLabelBytes), kSimLabelBytes, '\0');
+  for (std::size_t i = 0; i < 4; ++i) sector[SerialOffset(fileSystem) + i] = static_cast<std::uint8_t>(serial >> (8 * i));
   sector[kSignature] = 0x55;
   sector[kSignature + 1] = 0xAA;
   return sector;
@@ -113,6 +134,9 @@ bool RecogniseBootSector(const std::uint8_t* sector, BootInfo* info) {
   }
   const char* label = reinterpret_cast<const char*>(sector + kSimLabel);
   info->label.assign(label, std::find(label, label + kSimLabelBytes, '\0'));
+  info->serial = 0;
+  const std::size_t serial = SerialOffset(info->fileSystem);
+  for (std::size_t i = 0; i < 4; ++i) info->serial |= static_cast<std::uint32_t>(sector[serial + i]) << (8 * i);
   return true;
 }
 
@@ -124,6 +148,7 @@ bool MountedFileSystem(const Volume& volume, BootInfo* info) {
     info->fileSystem = volume.fileSystem;
     info->label = volume.label;
     info->fileSystemSize = FormattedSize(volume);
+    info->serial = DescribedSerial(volume);
     return true;
   }
   Region region;
@@ -142,9 +167,25 @@ std::uint64_t FormattedSize(const Volume& volume) {
   return volume.fileSystemSize != 0 ? volume.fileSystemSize : volume.length;
 }
 
+// Two volumes of a machine differ by letter at least, so their serial numbers differ as well.
+std::uint32_t DescribedSerial(const Volume& volume) {
+  if (volume.volumeSerial != 0) return volume.volumeSerial;
+  std::uint32_t hash = Mixed(2166136261u, static_cast<unsigned char>(volume.letter));
+  hash = Mixed(hash, static_cast<std::uint64_t>(volume.disk));
+  hash = Mixed(Mixed(hash, volume.offset), volume.length);
+  return hash == 0 ? 1 : hash;
+}
+
+// Windows draws a new serial number at every format; the simulation counts its formats instead,
+// so a run is repeatable and a volume formatted again is told from the one it was.
+std::uint32_t FormatSerial(const Volume& volume) {
+  const std::uint32_t hash = Mixed(DescribedSerial(volume), ++TheState().formatsDone);
+  return hash == 0 ? 1 : hash;
+}
+
 bool WriteBootSector(const Volume& volume, const std::string& fileSystem, const std::string& label,
-                     std::uint64_t fileSystemSize) {
-  const std::vector<std::uint8_t> sector = MakeBootSector(fileSystem, label, fileSystemSize);
+                     std::uint64_t fileSystemSize, std::uint32_t serial) {
+  const std::vector<std::uint8_t> sector = MakeBootSector(fileSystem, label, fileSystemSize, serial);
   Region region;
   DeviceId id;
   id.letter = volume.letter;

@@ -263,7 +263,7 @@ bool ReadVolume(const Json& value, const std::string& where, Volume* volume, Pro
   if (!OnlyKnownFields(value, where,
                        {"letter", "driveType", "disk", "offset", "length", "hasMedium",
                         "extentsFail", "secondDisk", "lock", "openable", "fileSystem", "label",
-                        "fileSystemSize"},
+                        "fileSystemSize", "volumeSerial"},
                        problem)) {
     return false;
   }
@@ -279,7 +279,8 @@ bool ReadVolume(const Json& value, const std::string& where, Volume* volume, Pro
          ReadBool(value, where, "openable", &volume->openable, problem) &&
          ReadString(value, where, "fileSystem", &volume->fileSystem, problem) &&
          ReadString(value, where, "label", &volume->label, problem) &&
-         ReadBytes(value, where, "fileSystemSize", &volume->fileSystemSize, problem);
+         ReadBytes(value, where, "fileSystemSize", &volume->fileSystemSize, problem) &&
+         ReadNumber(value, where, "volumeSerial", 0, 4294967295LL, &volume->volumeSerial, problem);
 }
 
 template <typename T, typename ReadOne>

@@ -486,6 +486,20 @@ bool QueryVolumeDiskExtents(const Device& device, std::uint32_t* extentCount, Di
   return Finish(record, true);
 }
 
+// Logged as a volume query on the device's path.
+bool QueryVolumeIdentity(const Device& device, VolumeIdentity* identity) {
+  std::size_t record = 0;
+  HandleState* handle = BeginControl(Op::VolumeInfo, device, &record);
+  if (handle == nullptr) return false;
+  const sim::Volume* volume = handle->device.isDisk ? nullptr : FindVolume(handle->device.letter);
+  BootInfo info;
+  if (identity == nullptr || volume == nullptr || !MountedFileSystem(*volume, &info)) return Finish(record, false);
+  identity->label = info.label.substr(0, 255);
+  identity->fileSystem = info.fileSystem;
+  identity->serialNumber = info.serial;
+  return Finish(record, true);
+}
+
 bool QueryDriveGeometry(const Device& device, DiskGeometry* geometry) {
   std::size_t record = 0;
   HandleState* handle = BeginControl(Op::Geometry, device, &record);

@@ -176,7 +176,7 @@ bool PrepareNewDisks(const std::set<int>& newDisks, const std::map<int, Sanitize
   MountAllVolumes();
   for (const Volume& volume : state.machine.volumes) {
     if (volume.fileSystem.empty() || newDisks.count(volume.disk) == 0) continue;
-    if (!WriteBootSector(volume, volume.fileSystem, volume.label, FormattedSize(volume))) {
+    if (!WriteBootSector(volume, volume.fileSystem, volume.label, FormattedSize(volume), DescribedSerial(volume))) {
       if (error != nullptr) {
         *error = std::string("volume ") + volume.letter + ": the boot sector could not be written";
       }
@@ -390,7 +390,7 @@ bool FormatVolume(char letter, const std::string& fileSystem, const std::string&
   if (volume == nullptr || volume->disk < 0) return false;
   if (fileSystemSize == 0) fileSystemSize = volume->length;
   TheState().pendingFormats.erase(volume->letter);
-  return WriteBootSector(*volume, fileSystem, label, fileSystemSize);
+  return WriteBootSector(*volume, fileSystem, label, fileSystemSize, FormatSerial(*volume));
 }
 
 namespace {

@@ -75,6 +75,9 @@ struct Volume {
   std::string fileSystem;        // "NTFS", "FAT32", "FAT", "exFAT"; empty: unformatted
   std::string label;
   std::uint64_t fileSystemSize = 0;  // 0: the whole length
+  // The serial number GetVolumeInformationA reports, kept where the file system keeps it; 0: one
+  // derived from the letter, disk, offset and length. A later format draws a new one.
+  std::uint32_t volumeSerial = 0;
 };
 
 struct Machine {

@@ -53,7 +53,7 @@ void ScheduleFormat(char letter, const std::string& fileSystem, const std::strin
   const int polls = state.machine.formatPolls;
   if (volume == nullptr || volume->disk < 0 || !volume->hasMedium || polls < 0) return;
   if (polls == 0) {
-    WriteBootSector(*volume, fileSystem, label, FormattedSize(*volume));
+    WriteBootSector(*volume, fileSystem, label, FormattedSize(*volume), FormatSerial(*volume));
     return;
   }
   PendingFormat& pending = state.pendingFormats[volume->letter];
@@ -204,7 +204,7 @@ int ShellFormatDrive(unsigned driveIndex) {
   const sim::Volume* volume = letter != '\0' ? FindVolume(letter) : nullptr;
   if (formatted && volume != nullptr && volume->disk >= 0 && volume->hasMedium) {
     const char* fileSystem = volume->driveType == kDriveRemovable ? "FAT32" : "NTFS";
-    WriteBootSector(*volume, fileSystem, "", FormattedSize(*volume));
+    WriteBootSector(*volume, fileSystem, "", FormattedSize(*volume), FormatSerial(*volume));
   }
   Answer(record, formatted);
   return result;

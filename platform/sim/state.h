@@ -149,21 +149,26 @@ struct BootInfo {
   std::string fileSystem;
   std::string label;
   std::uint64_t fileSystemSize = 0;
+  std::uint32_t serial = 0;  // the volume serial number
 };
 bool KnownFileSystem(const std::string& fileSystem);  // exact spelling
 // Upper-case spellings as FORMAT accepts them ("fat32", "EXFAT") to the spelling Windows reports.
 bool CanonicalFileSystem(const std::string& name, std::string* canonical);
 // One 512-byte sector; empty when the file system is not known.
 std::vector<std::uint8_t> MakeBootSector(const std::string& fileSystem, const std::string& label,
-                                         std::uint64_t fileSystemSize);
+                                         std::uint64_t fileSystemSize, std::uint32_t serial);
 bool RecogniseBootSector(const std::uint8_t* sector, BootInfo* info);
 // What Windows would mount on the volume now: from its boot sector, or from the description for
 // a volume without a disk. False when it has no medium or nothing is recognised.
 bool MountedFileSystem(const Volume& volume, BootInfo* info);
 // The file-system size a format gives the volume.
 std::uint64_t FormattedSize(const Volume& volume);
+// The serial number a volume's boot sector gets when the machine is loaded, and one drawn anew
+// for each later format.
+std::uint32_t DescribedSerial(const Volume& volume);
+std::uint32_t FormatSerial(const Volume& volume);
 bool WriteBootSector(const Volume& volume, const std::string& fileSystem, const std::string& label,
-                     std::uint64_t fileSystemSize);
+                     std::uint64_t fileSystemSize, std::uint32_t serial);
 
 // ---- Partition tables --------------------------------------------------------------------------
 
@@ -269,6 +274,7 @@ struct State {
   std::string loadProblem;
   std::vector<WriteInFlightState> writesInFlight;  // started and not yet finished, in start order
   platform::WriteInFlight nextWrite = 1;
+  std::uint64_t formatsDone = 0;  // each format gives its volume a new serial number
   std::uint64_t completionDraw = 0x9E3779B97F4A7C15ull;  // the order writes in flight complete in
   std::map<int, SanitizeRun> sanitizes;  // by disk number
   std::set<int> failSanitizeMidway;      // disks whose next sanitize fails half-way

@@ -32,7 +32,7 @@ void PollPendingFormat(char letter) {
   state.pendingFormats.erase(pending);
   const Volume* volume = FindVolume(letter);
   if (volume != nullptr) {
-    WriteBootSector(*volume, format.fileSystem, format.label, FormattedSize(*volume));
+    WriteBootSector(*volume, format.fileSystem, format.label, FormattedSize(*volume), FormatSerial(*volume));
   }
 }
 
@@ -57,7 +57,7 @@ std::uint32_t DriveType(const std::string& rootPath) {
 }
 
 bool VolumeInformation(const std::string& rootPath, std::string* volumeName,
-                       std::string* fileSystemName) {
+                       std::string* fileSystemName, std::uint32_t* serialNumber) {
   const std::size_t record = Record(Op::VolumeInfo, rootPath);
   char letter = 0;
   BootInfo info;
@@ -68,6 +68,7 @@ bool VolumeInformation(const std::string& rootPath, std::string* volumeName,
   }
   if (volumeName != nullptr) *volumeName = AnsiText(info.label).substr(0, 255);
   if (fileSystemName != nullptr) *fileSystemName = info.fileSystem;
+  if (serialNumber != nullptr) *serialNumber = info.serial;
   Answer(record, true);
   return true;
 }

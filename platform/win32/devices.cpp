@@ -176,6 +176,36 @@ bool QueryVolumeDiskExtents(const Device& device, std::uint32_t* extentCount, Di
   return true;
 }
 
+namespace {
+
+// The A calls' conversion: the system's ANSI code page.
+std::string AnsiText(const wchar_t* text) {
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return std::string();
+  std::string ansi(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], bytes, nullptr, nullptr);
+  ansi.resize(static_cast<std::size_t>(bytes - 1));
+  return ansi;
+}
+
+}  // namespace
+
+bool QueryVolumeIdentity(const Device& device, VolumeIdentity* identity) {
+  if (!Usable(device) || identity == nullptr) return false;
+  constexpr DWORD kNameChars = 256;
+  wchar_t name[kNameChars] = {};
+  wchar_t fileSystem[kNameChars] = {};
+  DWORD serial = 0;
+  if (!GetVolumeInformationByHandleW(ToHandle(device), name, kNameChars, &serial, nullptr, nullptr, fileSystem,
+                                     kNameChars)) {
+    return false;
+  }
+  identity->label = AnsiText(name);
+  identity->fileSystem = AnsiText(fileSystem);
+  identity->serialNumber = serial;
+  return true;
+}
+
 bool QueryDriveGeometry(const Device& device, DiskGeometry* geometry) {
   DISK_GEOMETRY answer = {};
   if (!QueryControl(device, IOCTL_DISK_GET_DRIVE_GEOMETRY, &answer, sizeof answer)) return false;

@@ -18,15 +18,17 @@ std::uint32_t DriveType(const std::string& rootPath) { return GetDriveTypeA(root
 // Fails for a volume without a recognised file system and for a removable drive without
 // medium; the caller has switched off the critical-error box, so that failure is quiet.
 bool VolumeInformation(const std::string& rootPath, std::string* volumeName,
-                       std::string* fileSystemName) {
+                       std::string* fileSystemName, std::uint32_t* serialNumber) {
   char name[kVolumeNameChars] = {};
   char fileSystem[kVolumeNameChars] = {};
-  if (!GetVolumeInformationA(rootPath.c_str(), name, kVolumeNameChars, nullptr, nullptr, nullptr,
-                             fileSystem, kVolumeNameChars)) {
+  DWORD serial = 0;
+  if (!GetVolumeInformationA(rootPath.c_str(), name, kVolumeNameChars, serialNumber != nullptr ? &serial : nullptr,
+                             nullptr, nullptr, fileSystem, kVolumeNameChars)) {
     return false;
   }
   if (volumeName != nullptr) *volumeName = name;
   if (fileSystemName != nullptr) *fileSystemName = fileSystem;
+  if (serialNumber != nullptr) *serialNumber = serial;
   return true;
 }
 
