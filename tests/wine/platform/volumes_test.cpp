@@ -69,4 +69,22 @@ TEST(Volumes, WindowsDirectoryIsAFullPath) {
   EXPECT_EQ(directory.substr(1, 2), ":\\");
 }
 
+
+// A volume is chosen by its root path and checked again, before the first write, through the
+// handle that holds it locked: both must tell the same volume the same way.
+TEST(Volumes, IdentityThroughALockedHandleIsTheRootPathsIdentity) {
+  platform::VolumeIdentity byRoot;
+  ASSERT_TRUE(platform::VolumeInformation("E:\\", &byRoot.label, &byRoot.fileSystem, &byRoot.serialNumber));
+  const platform::Device volume = platform::OpenDevice("\\\\.\\E:", platform::Access::ReadWriteUnbuffered);
+  ASSERT_TRUE(volume.valid());
+  ASSERT_TRUE(platform::ControlLockVolume(volume));
+  platform::VolumeIdentity byHandle;
+  ASSERT_TRUE(platform::QueryVolumeIdentity(volume, &byHandle));
+  EXPECT_NE(byRoot.serialNumber, 0u);
+  EXPECT_EQ(byHandle.serialNumber, byRoot.serialNumber);
+  EXPECT_EQ(byHandle.fileSystem, byRoot.fileSystem);
+  EXPECT_EQ(byHandle.label, byRoot.label);
+  platform::ControlUnlockVolume(volume);
+}
+
 }  // namespace
