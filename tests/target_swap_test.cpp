@@ -23,7 +23,7 @@ std::string DriveSwapped(const std::string& change) {
   return "Drive E: is not the drive that was selected (" + change + "); nothing was written. Choose it again.";
 }
 
-// Disk 0: C: (Windows). Disk 1 (serial S1): E: (NTFS, "Backup", serial number 5EED0001). Disk 2
+// Disk 0: C: (Windows). Disk 1 (serial S1): E: (NTFS, "Données", serial number 5EED0001). Disk 2
 // (serial S2): no volume.
 sim::Machine SwapMachine() {
   sim::Machine machine;
@@ -32,7 +32,7 @@ sim::Machine SwapMachine() {
   machine.disks[1].serial = "S1";
   machine.disks[2].model = "SECOND DISK";
   machine.disks[2].serial = "S2";
-  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB), MakeVolume('E', 1, kMiB, 4 * kMiB, "NTFS", "Backup")};
+  machine.volumes = {MakeVolume('C', 0, kMiB, 32 * kMiB), MakeVolume('E', 1, kMiB, 4 * kMiB, "NTFS", "Donn\xC3\xA9" "es")};
   machine.volumes[1].volumeSerial = 0x5EED0001;
   return machine;
 }
@@ -156,7 +156,7 @@ TEST_F(TargetSwapTest, ASwapAfterTheSecondConfirmationIsRefusedByTheRun) {
 TEST_F(TargetSwapTest, AVolumeFormattedAgainAfterItWasCheckedIsNotWiped) {
   Load(SwapMachine());
   SelectDrive("E:\\");
-  ASSERT_TRUE(sim::FormatVolume('E', "NTFS", "Backup", 0));
+  ASSERT_TRUE(sim::FormatVolume('E', "NTFS", "Donn\xC3\xA9" "es", 0));
   sim::ClearCalls();
   headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
   WipeCommand();

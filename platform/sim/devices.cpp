@@ -494,7 +494,7 @@ bool QueryVolumeIdentity(const Device& device, VolumeIdentity* identity) {
   const sim::Volume* volume = handle->device.isDisk ? nullptr : FindVolume(handle->device.letter);
   BootInfo info;
   if (identity == nullptr || volume == nullptr || !MountedFileSystem(*volume, &info)) return Finish(record, false);
-  identity->label = info.label.substr(0, 255);
+  identity->label = AnsiText(info.label).substr(0, 255);
   identity->fileSystem = info.fileSystem;
   identity->serialNumber = info.serial;
   return Finish(record, true);
