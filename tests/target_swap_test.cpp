@@ -44,6 +44,12 @@ struct SwapCase {
   std::string line;                          // the refusal; empty: the run goes ahead
 };
 
+std::string CaseName(const ::testing::TestParamInfo<SwapCase>& param) {
+  std::string name;
+  for (const char* p = param.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+  return name;
+}
+
 class TargetSwapTest : public EngineTest, public ::testing::WithParamInterface<SwapCase> {
  protected:
   // The chosen row as the command takes it, then the machine changed under it.
@@ -80,7 +86,8 @@ TEST_P(TargetSwapTest, NothingIsWrittenToADeviceThatIsNotTheChosenOne) {
   EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the swapped device was written";
   EXPECT_EQ(LinesEqualTo(c.line), 1);
   EXPECT_EQ(sim::OpenHandles(), 0);
-  if (c.line == "Open disk error!") return;  // a disk that is gone is refused as it always was
+  // A device that is gone is refused as it always was.
+  if (c.line == "Open disk error!" || c.line == "Unable to dismount the drive!") return;
   // The lists show the machine as it is now, nothing checked.
   EXPECT_EQ(SelectedDiskRow, -1);
   EXPECT_EQ(SelectedDriveRow, -1);
@@ -96,6 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
                    m->disks[1].serial = "X9";
                  },
                  kDiskSwapped},
+        SwapCase{"another disk of the same model and size under the same number", true,
+                 [](sim::Machine* m) { m->disks[1].serial = "S1B"; }, kDiskSwapped},
         SwapCase{"the same disk resized", true, [](sim::Machine* m) { m->disks[1].size = 12 * kMiB; }, kDiskSwapped},
         SwapCase{"a disk without identity of another size", true,
                  [](sim::Machine* m) {
@@ -121,23 +130,28 @@ INSTANTIATE_TEST_SUITE_P(
                  DriveSwapped("its file system changed")},
         SwapCase{"another label with the same serial number", false,
                  [](sim::Machine* m) { m->volumes[1].label = "Photos"; },
-                 DriveSwapped("its label changed")}),
-    [](const ::testing::TestParamInfo<SwapCase>& param) {
-      std::string name;
-      for (const char* p = param.param.what; *p != '\0'; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-      return name;
-    });
+                 DriveSwapped("its label changed")},
+        SwapCase{"the volume gone", false, [](sim::Machine* m) { m->volumes.pop_back(); },
+                 "Unable to dismount the drive!"}),
+    CaseName);
 
-// Through the whole command: the disk is swapped after the second confirmation, at the pump
+// Through the whole command: the target is swapped after the second confirmation, at the pump
 // that hands the screen to the progress window, before the run secures it.
-TEST_F(TargetSwapTest, ASwapAfterTheSecondConfirmationIsRefusedByTheRun) {
+class SwapDuringCommandTest : public TargetSwapTest {};
+
+TEST_P(SwapDuringCommandTest, ASwapAfterTheSecondConfirmationIsRefusedByTheRun) {
+  const SwapCase& c = GetParam();
   Load(SwapMachine());
-  SelectDisk(1);
+  if (c.disk) {
+    SelectDisk(1);
+  } else {
+    SelectDrive("E:\\");
+  }
   headless::QueueAnswers({ui::kDialogYes, ui::kDialogYes});
-  headless::SetPumpHook([](long pump) {
+  headless::SetPumpHook([&c](long pump) {
     if (pump != 1) return;
     sim::Machine swapped = SwapMachine();
-    swapped.disks[1].serial = "X9";
+    c.swap(&swapped);
     std::string error;
     ASSERT_TRUE(sim::Load(swapped, &error)) << error;
     sim::ClearCalls();
@@ -145,10 +159,23 @@ TEST_F(TargetSwapTest, ASwapAfterTheSecondConfirmationIsRefusedByTheRun) {
   WipeCommand();
   headless::SetPumpHook(nullptr);
   EXPECT_EQ(headless::Dialogs().size(), 2u);
-  EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the swapped disk was written";
-  EXPECT_EQ(LinesEqualTo(kDiskSwapped), 1);
+  EXPECT_TRUE(CallsOf(sim::Op::Write).empty()) << "the swapped target was written";
+  EXPECT_EQ(LinesEqualTo(c.line), 1);
+  EXPECT_EQ(SelectedDiskRow, -1);
+  EXPECT_EQ(SelectedDriveRow, -1);
   EXPECT_TRUE(headless::MainVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Swaps, SwapDuringCommandTest,
+    ::testing::Values(SwapCase{"another disk", true, [](sim::Machine* m) { m->disks[1].serial = "X9"; }, kDiskSwapped},
+                      SwapCase{"another volume", false,
+                               [](sim::Machine* m) { m->volumes[1] = MakeVolume('E', 2, kMiB, 4 * kMiB); },
+                               DriveSwapped("its disk changed")},
+                      SwapCase{"the volume relabelled", false,
+                               [](sim::Machine* m) { m->volumes[1].label = "Photos"; },
+                               DriveSwapped("its label changed")}),
+    CaseName);
 
 // The target is kept when the row is checked: a volume formatted again between the check and
 // the command (another program, another user) is not the one chosen, though its letter, size,
