@@ -864,29 +864,28 @@ bool BeginsWithOneOf(const std::wstring& text, const std::string& pattern) {
   }
 }
 
-// waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]: waits until, at one
-// look, the text of each control (id 0: the window's caption) begins with one of its texts. It
-// looks every few milliseconds and reads without messages, so a test can act within a block or
-// two of a run and never pairs two texts that were not on screen together; a range of texts
-// still matches when a busy machine lets a look come late.
-// Prints "watching" after its first look when that look did not match.
-int WaitText(const Args& args) {
-  NeedArgs(args, 4, "waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]");
-  if (args.size() % 2 != 0) Fail("waittext: every id needs a text");
+// Looks every few milliseconds until, at one look, the text of each control named in the pairs
+// from args[first] on (id 0: the window's caption) begins with one of its texts; the window on
+// success. Reads without messages, so a test can act within a block or two of a run and never
+// pairs two texts that were not on screen together; a range of texts still matches when a busy
+// machine lets a look come late. Prints "watching" after its first look when that look did not
+// match: a test that starts a run only after this line cannot lose a short moment to the seconds
+// a Wine process takes to start on a busy machine.
+HWND WatchTexts(const Args& args, std::size_t first, const char* usage) {
+  NeedArgs(args, first + 2, usage);
+  if ((args.size() - first) % 2 != 0) Fail(std::string("every id needs a text: ") + usage);
   const DWORD timeout = static_cast<DWORD>(Number(args[1].c_str()));
   const DWORD start = GetTickCount();
   bool told = false;
   for (;;) {
     std::vector<HWND> found = TopLevel(args[0]);
     bool all = !found.empty();
-    for (std::size_t i = 2; all && i < args.size(); i += 2) {
+    for (std::size_t i = first; all && i < args.size(); i += 2) {
       const int id = Number(args[i].c_str());
       HWND source = id == 0 ? found.front() : GetDlgItem(found.front(), id);
       all = source && BeginsWithOneOf(StoredTextOf(source), args[i + 1]);
     }
-    if (all) return 0;
-    // A test that starts a run only after this line cannot lose a short moment to the seconds
-    // a Wine process takes to start on a busy machine.
+    if (all) return found.front();
     if (!told) {
       Print("watching");
       std::fflush(stdout);
@@ -895,6 +894,21 @@ int WaitText(const Args& args) {
     if (GetTickCount() - start > timeout) Fail("timed out waiting for the texts in " + args[0]);
     Sleep(2);
   }
+}
+
+// waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]: waits for the texts.
+int WaitText(const Args& args) {
+  WatchTexts(args, 2, "waittext <window> <timeout ms> <id> <text>[|<text>...] [<id> <text> ...]");
+  return 0;
+}
+
+// clickwhen <window> <timeout ms> <button id> <id> <text>[|<text>...] [...]: waits for the texts
+// and clicks the button at that moment, from the same look: a click sent by the test after the
+// watch ended comes seconds later on a busy machine, past the moment it was meant for.
+int ClickWhen(const Args& args) {
+  HWND window = WatchTexts(args, 3, "clickwhen <window> <timeout ms> <button id> <id> <text>[|<text>...] [...]");
+  PostMessageW(FindControl(window, Number(args[2].c_str())), BM_CLICK, 0, 0);
+  return 0;
 }
 
 // bar <window> <id>: a progress bar's range and position.
@@ -967,7 +981,7 @@ const std::map<std::string, std::function<int(const Args&)>>& Verbs() {
       {"hints", Hints},   {"bar", Bar},       {"move", Move},       {"activate", Activate},
       {"rowpoint", RowPoint}, {"point", PointVerb}, {"tabpoint", TabPoint},
       {"captions", Captions}, {"tree", Tree},   {"drop", Drop},       {"layout", Layout},
-      {"waittext", WaitText}, {"scroll", Scroll}, {"font", Font},       {"desktop", Desktop},
+      {"waittext", WaitText}, {"clickwhen", ClickWhen}, {"scroll", Scroll}, {"font", Font},       {"desktop", Desktop},
   };
   return verbs;
 }

@@ -39,7 +39,7 @@ fail() {
 gui_steps=$gui_build/artifacts/gui-steps/$gui_test.log
 mkdir -p "$(dirname "$gui_steps")"
 : > "$gui_steps"
-step() { printf '%s %s\n' "$(date +%T.%N | cut -c1-12)" "$*" >> "$gui_steps"; }
+gui_step() { printf '%s %s\n' "$(date +%T.%N | cut -c1-12)" "$*" >> "$gui_steps"; }
 
 # A test still running shortly before CTest's time limit says what it was waiting for and ends
 # with a failure of its own: CTest kills a test that runs out of time without showing anything
@@ -66,9 +66,9 @@ gui_pids+=("$!")
 
 note() { echo "[$gui_test] $*"; }
 
-step "display"
+gui_step "display"
 wine_session_display "$gui_root" || fail "Xvfb did not start"
-step "prefix"
+gui_step "prefix"
 "$gui_here/../wine-prefix" >/dev/null 2>&1 || fail "could not prepare the Wine prefix"
 
 # start_wine: the prefix's wineserver and desktop, up before the program under test starts. The
@@ -77,16 +77,16 @@ step "prefix"
 # test comes second, into a session that is ready. Call it again after ending the wineserver in
 # the middle of a test.
 start_wine() {
-  step "wineserver"
+  gui_step "wineserver"
   wine_session_server || fail "could not start the wineserver"
-  step "desktop"
+  gui_step "desktop"
   wine "$gui_bin/guidriver.exe" desktop 600000 </dev/null >/dev/null || fail "the Wine desktop did not come up"
 }
 start_wine
 
 # drive <verb> ...: guidriver's answer in $out; a verb that fails fails the test.
 drive() {
-  step "drive $*"
+  gui_step "drive $*"
   out=$(wine "$gui_bin/guidriver.exe" "$@" </dev/null) || fail "guidriver $*"
 }
 
@@ -101,7 +101,7 @@ value() { printf '%s\n' "$1" | sed -n "s/^$2=//p" | head -1; }
 # start_sim: starts dunmere-sim.exe in the background and waits for its main window. sim_pid
 # names it for wait_exit.
 start_sim() {
-  step "start dunmere-sim.exe"
+  gui_step "start dunmere-sim.exe"
   wine "$gui_bin/dunmere-sim.exe" </dev/null &
   sim_pid=$!
   gui_pids+=("$sim_pid")
@@ -111,12 +111,16 @@ start_sim() {
 
 # watch_for <waittext arguments...>: guidriver's waittext in the background, its process id in
 # watch_pid; returns once it has taken its first look, so an action after it cannot run ahead of
-# the watch while the watching Wine process is still starting.
-watch_for() {
-  local said="$gui_root/watch.$$" i
-  step "watch for $*"
+# the watch while the watching Wine process is still starting. click_when <clickwhen arguments>
+# the same with a click at the moment the texts are seen.
+watch_for() { watch_with waittext "$@"; }
+click_when() { watch_with clickwhen "$@"; }
+watch_with() {
+  local verb=$1 said="$gui_root/watch.$$" i
+  shift
+  gui_step "$verb $*"
   rm -f "$said"
-  wine "$gui_bin/guidriver.exe" waittext "$@" </dev/null >"$said" &
+  wine "$gui_bin/guidriver.exe" "$verb" "$@" </dev/null >"$said" &
   watch_pid=$!
   gui_pids+=("$watch_pid")
   for i in $(seq 1 1200); do
@@ -137,7 +141,7 @@ start_second() {
 # wait_exit <pid> [seconds]: waits for a program to end; its exit code in exit_code.
 wait_exit() {
   local pid=$1 limit=${2:-20} i
-  step "wait for process $pid to end"
+  gui_step "wait for process $pid to end"
   for i in $(seq 1 $((limit * 10))); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
