@@ -30,19 +30,16 @@ void Release(platform::Device* volume) {
 
 }  // namespace
 
-platform::Device OpenRunDevice(RunContext& context, const std::string& path, const std::string& subject,
-                               bool* writesInFlight) {
+platform::Device OpenRunDevice(RunContext& context, const std::string& path, const std::string& subject) {
   platform::Device device = platform::OpenDevice(path, platform::Access::ReadWriteUnbuffered);
-  *writesInFlight = device.valid();
   if (device) return device;
   device = platform::OpenDevice(path, platform::Access::ReadWrite);
   if (device) context.Log(subject + " will not take unbuffered writes; it is written through the system's cache, one block at a time.");
   return device;
 }
 
-bool LockVolume(RunContext& context, const std::string& volumeName, platform::Device* volume,
-                bool* writesInFlight) {
-  *volume = OpenRunDevice(context, VolumeDevicePath(volumeName), "Drive " + volumeName, writesInFlight);
+bool LockVolume(RunContext& context, const std::string& volumeName, platform::Device* volume) {
+  *volume = OpenRunDevice(context, VolumeDevicePath(volumeName), "Drive " + volumeName);
   if (Secure(*volume)) return true;
   TellNotSecured(context);
   UnlockVolume(volume);

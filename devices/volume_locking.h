@@ -11,15 +11,14 @@
 
 // The handle a run writes through: unbuffered and overlapped, so its blocks go past the
 // system's cache, several at once; where the device refuses that open, the plain one, with a
-// line in the log naming the subject ("Drive E:", "Disk 1"). *writesInFlight says which.
-platform::Device OpenRunDevice(RunContext& context, const std::string& path, const std::string& subject,
-                               bool* writesInFlight);
+// line in the log naming the subject ("Drive E:", "Disk 1"). The device says which
+// (platform::Device::unbuffered).
+platform::Device OpenRunDevice(RunContext& context, const std::string& path, const std::string& subject);
 
 // Opens "\\.\E:" for reading and writing and secures it (locked, or else dismounted) into
 // *volume. False, with "Unable to dismount the drive!" and nothing left open, when the volume
 // can neither be opened, locked nor dismounted.
-bool LockVolume(RunContext& context, const std::string& volumeName, platform::Device* volume,
-                bool* writesInFlight);
+bool LockVolume(RunContext& context, const std::string& volumeName, platform::Device* volume);
 void UnlockVolume(platform::Device* volume);
 
 // Secures every named volume ("E:") in order into *held. At the first one that will not be

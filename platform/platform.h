@@ -17,14 +17,21 @@ inline constexpr NativeHandle kNoHandle = -1;
 
 void CloseNative(NativeHandle handle);  // CloseHandle
 
-// Owns one open device handle. Move-only, so a handle is closed exactly once.
+// Owns one open device handle. Move-only, so a handle is closed exactly once. A handle opened
+// unbuffered (Access::ReadWriteUnbuffered) carries what its synchronous calls need: the size of
+// the sectors it moves, and its position, which the system keeps for no overlapped handle.
 class Device {
  public:
   Device() = default;
   explicit Device(NativeHandle handle) : handle_(handle) {}
-  Device(Device&& other) noexcept : handle_(other.release()) {}
+  // An unbuffered handle; sectorBytes is not 0.
+  Device(NativeHandle handle, std::uint32_t sectorBytes) : handle_(handle), sectorBytes_(sectorBytes) {}
+  Device(Device&& other) noexcept { take(&other); }
   Device& operator=(Device&& other) noexcept {
-    if (this != &other) reset(other.release());
+    if (this != &other) {
+      reset();
+      take(&other);
+    }
     return *this;
   }
   Device(const Device&) = delete;
@@ -34,18 +41,41 @@ class Device {
   bool valid() const { return handle_ != kNoHandle; }
   explicit operator bool() const { return valid(); }
   NativeHandle get() const { return handle_; }
+  // The bare handle: what it carried as an unbuffered handle stays behind.
   NativeHandle release() {
     NativeHandle h = handle_;
     handle_ = kNoHandle;
+    sectorBytes_ = 0;
+    position_ = 0;
     return h;
   }
+  // Closes what it holds and takes a plain handle.
   void reset(NativeHandle handle = kNoHandle) {
     if (handle_ != kNoHandle) CloseNative(handle_);
     handle_ = handle;
+    sectorBytes_ = 0;
+    position_ = 0;
   }
 
+  bool unbuffered() const { return sectorBytes_ != 0; }
+  // The sectors an unbuffered handle moves whole; 0 for any other.
+  std::uint32_t sectorBytes() const { return sectorBytes_; }
+  // Where the last move or synchronous transfer left an unbuffered handle. Kept beside the
+  // handle as the system keeps a plain handle's position: a call that does not change the
+  // handle moves it all the same.
+  std::uint64_t position() const { return position_; }
+  void keepPosition(std::uint64_t position) const { position_ = position; }
+
  private:
+  void take(Device* other) {
+    sectorBytes_ = other->sectorBytes_;
+    position_ = other->position_;
+    handle_ = other->release();
+  }
+
   NativeHandle handle_ = kNoHandle;
+  std::uint32_t sectorBytes_ = 0;
+  mutable std::uint64_t position_ = 0;
 };
 
 // ---- Raw devices ("\\.\E:", "\\.\physicaldrive1") -------------------------------------------
@@ -58,9 +88,10 @@ enum class Access {
   ReadWrite,  // GENERIC_READ | GENERIC_WRITE, no flags (wipes, records, sector reads, locks)
   // GENERIC_READ | GENERIC_WRITE, FILE_FLAG_NO_BUFFERING | FILE_FLAG_OVERLAPPED: a run's target,
   // whose blocks go past the system's cache, several at once (StartWrite). Every other call
-  // here works on it as on a ReadWrite handle: the platform keeps its position, waits for each
-  // transfer, and moves a transfer that is not in whole aligned sectors through a sector-aligned
-  // buffer of its own (reading the sectors around it first).
+  // here works on it as on a ReadWrite handle: its Device keeps its position, each transfer is
+  // waited for, and one that is not in whole aligned sectors goes through a sector-aligned
+  // buffer (reading the sectors around it first). The bare handle (Device::release) takes only
+  // whole aligned sectors.
   ReadWriteUnbuffered,
 };
 Device OpenDevice(const std::string& path, Access access);
@@ -116,6 +147,13 @@ WriteInFlight StartWrite(const Device& device, std::uint64_t offset, const void*
                          std::uint32_t bytes);
 // GetOverlappedResult, waiting for the write: the bytes it put on the device (0 when it failed).
 std::uint32_t FinishWrite(const Device& device, WriteInFlight write);
+
+// ReadFile / WriteFile with an OVERLAPPED that names `offset`, waited for: on a device opened
+// ReadWriteUnbuffered, whole sectors at whole sectors' offsets from memory aligned to a sector,
+// or the system refuses them. The bytes moved. The synchronous calls above come here through
+// a buffer of whole sectors (platform/sector_span.h) for a transfer of any other size or place.
+std::uint32_t ReadSectors(const Device& device, std::uint64_t offset, void* buffer, std::uint32_t bytes);
+std::uint32_t WriteSectors(const Device& device, std::uint64_t offset, const void* buffer, std::uint32_t bytes);
 
 // FlushFileBuffers: true once everything written through the handle is on the media (the
 // device's own write cache included), so a record saved after it never vouches for a block

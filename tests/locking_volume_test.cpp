@@ -85,11 +85,11 @@ TEST_F(LockingTest, LockVolumeLocksOrElseDismountsOrElseRefuses) {
     SCOPED_TRACE(static_cast<int>(c.behaviour) * 2 + (c.openable ? 0 : 1));
     headless::Reset();
     Load(ThreeVolumeMachine(c.behaviour, c.openable));
-    bool writesInFlight = false;
-    EXPECT_EQ(LockVolume(context_, "E:", &volume_, &writesInFlight), c.secured);
+    EXPECT_EQ(LockVolume(context_, "E:", &volume_), c.secured);
     EXPECT_EQ(DeviceCalls(), c.calls);
     if (c.secured) {
       EXPECT_TRUE(volume_.valid());
+      EXPECT_TRUE(volume_.unbuffered()) << "the run's handle is not the unbuffered one";
       EXPECT_TRUE(Log().empty());
       EXPECT_TRUE(CallsOf(sim::Op::PlaySound).empty());
       sim::ClearCalls();
@@ -122,8 +122,7 @@ TEST_F(LockingTest, AVolumeRefusingTheLockUntilDismountedIsLockedAfterTheDismoun
       if (call.op == sim::Op::Dismount) *dismounted = true;
       return call.op == sim::Op::Lock && !*dismounted;
     });
-    bool writesInFlight = false;
-    EXPECT_TRUE(disk ? LockDiskVolumes(context_, volumes, &held_) : LockVolume(context_, "E:", &volume_, &writesInFlight));
+    EXPECT_TRUE(disk ? LockDiskVolumes(context_, volumes, &held_) : LockVolume(context_, "E:", &volume_));
     std::vector<std::string> onE;
     for (const std::string& line : DeviceCalls()) {
       if (line.find(kE) != std::string::npos) onE.push_back(line);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <set>
 #include <string>
@@ -72,6 +73,109 @@ TEST_F(InFlightTest, StartsOnlyWholeAlignedSectorsOnAnUnbufferedHandle) {
     EXPECT_EQ(logged[0].offset, c.offset);
     EXPECT_EQ(logged[0].bytes, c.bytes);
     EXPECT_EQ(logged[0].ok, c.starts);
+  }
+}
+
+// Windows takes only whole sectors on an unbuffered handle, synchronous transfers too: a caller
+// holding the bare handle, without what its Device carries, is refused anything else.
+TEST_F(InFlightTest, ABareUnbufferedHandleRefusesSynchronousTransfersOfPartSectors) {
+  struct Case {
+    const char* what;
+    std::uint64_t position;
+    std::uint32_t bytes;
+    std::size_t bufferShift;
+    std::uint32_t sector;
+    bool moves;
+  };
+  const Case cases[] = {
+      {"whole sectors", 4096, 1024, 0, 512, true},
+      {"part of a sector", 0, 100, 0, 512, false},
+      {"a sector's bytes from inside a sector", 100, 512, 0, 512, false},
+      {"memory off the sector", 0, 512, 8, 512, false},
+      {"512 bytes of a 4096-byte sector", 0, 512, 0, 4096, false},
+      {"whole 4096-byte sectors", 8192, 4096, 0, 4096, true},
+  };
+  platform::IoBuffer data = Filled(16384, 0x5A);
+  platform::IoBuffer back(16384);
+  ASSERT_TRUE(data && back);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Machine machine = SmallMachine();
+    machine.disks[1].bytesPerSector = c.sector;
+    Load(machine);
+    platform::Device bare(Open().release());
+    ASSERT_FALSE(bare.unbuffered());
+    ASSERT_TRUE(platform::SetPosition(bare, static_cast<std::int64_t>(c.position), platform::Origin::Begin));
+    EXPECT_EQ(platform::WriteDevice(bare, data.data() + c.bufferShift, c.bytes), c.moves ? c.bytes : 0u);
+    EXPECT_EQ(sim::ReadDisk(1, c.position, 1)[0] == 0x5A, c.moves) << "a refused write reached the disk";
+    ASSERT_TRUE(platform::SetPosition(bare, static_cast<std::int64_t>(c.position), platform::Origin::Begin));
+    EXPECT_EQ(platform::ReadDevice(bare, back.data() + c.bufferShift, c.bytes), c.moves ? c.bytes : 0u);
+    for (const sim::Op op : {sim::Op::Write, sim::Op::Read}) {
+      const std::vector<sim::Call> logged = CallsOf(op, kDisk1);
+      ASSERT_EQ(logged.size(), 1u);
+      EXPECT_EQ(logged[0].ok, c.moves);
+    }
+  }
+}
+
+// What the Device of an unbuffered handle carries lets the synchronous calls move any bytes
+// anywhere: through the whole sectors around them, keeping the bytes beside them, with every
+// transfer the machine sees in whole sectors (it refuses any other).
+TEST_F(InFlightTest, AnUnbufferedDeviceMovesAnyBytesThroughWholeSectors) {
+  constexpr std::uint64_t kDiskEnd = 8 * kMiB;
+  struct Case {
+    const char* what;
+    std::uint64_t position;
+    std::uint32_t bytes;
+    std::uint32_t sector;
+    std::uint32_t moved;
+  };
+  const Case cases[] = {
+      {"whole sectors", 4096, 8192, 512, 8192},
+      {"starting inside a sector", 700, 1000, 512, 1000},
+      {"ending inside a sector", 1024, 700, 512, 700},
+      {"inside one sector", 4100, 10, 4096, 10},
+      {"across a sector boundary", 4090, 12, 4096, 12},
+      {"no bytes", 600, 0, 512, 0},
+      {"a 512-byte record inside a 4096-byte sector", 8192 + 512, 512, 4096, 512},
+      {"past the end of the device", kDiskEnd - 100, 300, 512, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Machine machine = SmallMachine();
+    machine.disks[1].bytesPerSector = c.sector;
+    Load(machine);
+    const std::uint64_t from = c.position < 16384 ? 0 : c.position - 16384;
+    const std::uint64_t to = std::min<std::uint64_t>(kDiskEnd, c.position + c.bytes + 16384);
+    std::vector<std::uint8_t> expected(to - from);
+    for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<std::uint8_t>((from + i) * 7 + 1);
+    ASSERT_TRUE(sim::WriteDisk(1, from, expected));
+    std::fill_n(expected.begin() + static_cast<long>(c.position - from), c.moved, 0xC3);
+    sim::ClearCalls();
+
+    platform::Device disk = Open();
+    ASSERT_TRUE(disk.unbuffered());
+    const std::vector<std::uint8_t> data(c.bytes, 0xC3);
+    std::uint64_t now = 0;
+    ASSERT_TRUE(platform::SetPosition(disk, static_cast<std::int64_t>(c.position), platform::Origin::Begin));
+    EXPECT_EQ(platform::WriteDevice(disk, data.data(), c.bytes), c.moved);
+    ASSERT_TRUE(platform::SetPosition(disk, 0, platform::Origin::Current, &now));
+    EXPECT_EQ(now, c.position + c.moved) << "the write did not move the position by its bytes";
+    EXPECT_EQ(sim::ReadDisk(1, from, expected.size()), expected);
+
+    ASSERT_TRUE(platform::SetPosition(disk, -static_cast<std::int64_t>(c.moved), platform::Origin::Current));
+    std::vector<std::uint8_t> back(c.bytes + 1, 0);
+    EXPECT_EQ(platform::ReadDevice(disk, back.data() + 1, c.bytes), c.moved) << "read from memory off any sector";
+    EXPECT_EQ(std::vector<std::uint8_t>(back.begin() + 1, back.begin() + 1 + c.moved),
+              std::vector<std::uint8_t>(c.moved, 0xC3));
+    ASSERT_TRUE(platform::SetPosition(disk, 0, platform::Origin::Current, &now));
+    EXPECT_EQ(now, c.position + c.moved) << "the read did not move the position by its bytes";
+
+    for (const sim::Call& call : sim::Calls()) {
+      if (call.op != sim::Op::Read && call.op != sim::Op::Write) continue;
+      EXPECT_EQ(call.offset % c.sector, 0u) << call.offset;
+      EXPECT_EQ(call.bytes % c.sector, 0u) << call.bytes;
+    }
   }
 }
 
@@ -163,15 +267,25 @@ TEST_F(InFlightTest, AFailingWriteAmongOthersFailsAlone) {
   EXPECT_NE(sim::ReadDisk(1, 2 * kMiB + 1024, 1)[0], 0x32) << "the failed block was written past its count";
 }
 
-// A close finishes what is in flight on the handle; a power cut loses it.
+// A close finishes what is in flight on the handle, and is counted as a program's fault: it no
+// longer learns what those writes moved. A power cut loses them.
 TEST_F(InFlightTest, ACloseCarriesOutWritesInFlightAndAPowerCutLosesThem) {
   platform::IoBuffer buffer = Filled(4096, 0x5C);
   {
+    platform::Device finished = Open();
+    ASSERT_EQ(platform::FinishWrite(finished, platform::StartWrite(finished, 0, buffer.data(), 4096)), 4096u);
+  }
+  EXPECT_EQ(sim::HandlesClosedWithWritesInFlight(), 0) << "a handle whose writes were finished";
+  std::memset(buffer.data(), 0x5D, 4096);
+  for (int handles = 1; handles <= 2; ++handles) {
     platform::Device disk = Open();
     ASSERT_NE(platform::StartWrite(disk, 0, buffer.data(), 4096), platform::kNoWrite);
+    ASSERT_NE(platform::StartWrite(disk, 4096, buffer.data(), 4096), platform::kNoWrite);
+    disk.reset();
+    EXPECT_EQ(sim::HandlesClosedWithWritesInFlight(), handles) << "counted by handle, not by write";
   }
   EXPECT_EQ(sim::WritesInFlight(), 0);
-  EXPECT_EQ(sim::ReadDisk(1, 0, 4096), Bytes(4096, 0x5C));
+  EXPECT_EQ(sim::ReadDisk(1, 0, 8192), Bytes(8192, 0x5D));
 
   sim::Machine machine = SmallMachine();
   machine.disks[1].writeCache = kMiB;

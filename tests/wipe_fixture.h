@@ -114,6 +114,7 @@ class EngineTest : public ::testing::Test {
     headless::SetPumpHook(nullptr);
     sim::SetWriteHook(nullptr);
     EXPECT_EQ(sim::OpenHandles(), 0) << "a device handle was left open";
+    EXPECT_EQ(sim::HandlesClosedWithWritesInFlight(), 0) << "a device handle was closed with writes in flight";
   }
 
   // Loads the machine and fills both lists as a started program has them.

@@ -54,4 +54,32 @@ TEST_F(WritesInFlightTest, SeveralBlocksOnTheirWayAndNoneAtAFlushOrARecord) {
   }
 }
 
+// Cancel is pressed between blocks while others are still on their way: the run finishes them
+// before it lets the device go, drive and disk alike.
+TEST_F(WritesInFlightTest, ACancelledRunClosesNoHandleWithWritesInFlight) {
+  for (bool disk : {false, true}) {
+    SCOPED_TRACE(disk ? "disk run" : "drive run");
+    ResetWindows();
+    Load(MachineWithE(100 * kMiB + 4096));
+    auto inFlightAtCancel = std::make_shared<int>(-1);
+    const long base = headless::PumpCount();
+    headless::SetPumpHook([base, inFlightAtCancel](long now) {
+      if (now - base != 20) return;
+      CancelRequested = true;
+      *inFlightAtCancel = sim::WritesInFlight();
+    });
+    if (disk) {
+      SelectDisk(1);
+      EXPECT_FALSE(DiskWipeRun(1, false, 1));
+    } else {
+      SelectDrive("E:\\");
+      EXPECT_FALSE(DriveWipeRun("E:", false, 1));
+    }
+    headless::SetPumpHook(nullptr);
+    EXPECT_GT(*inFlightAtCancel, 0) << "nothing was in flight when Cancel was pressed";
+    EXPECT_EQ(sim::HandlesClosedWithWritesInFlight(), 0);
+    EXPECT_EQ(sim::OpenHandles(), 0);
+  }
+}
+
 }  // namespace

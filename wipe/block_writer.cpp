@@ -12,9 +12,9 @@ bool PositionAtBlock(const platform::Device& device, std::uint32_t block) {
 
 }  // namespace
 
-BlockWriter::BlockWriter(RunContext& context, const platform::Device& device, bool writesInFlight)
+BlockWriter::BlockWriter(RunContext& context, const platform::Device& device, Pace pace)
     : context_(context), device_(device) {
-  if (!writesInFlight) return;
+  if (pace != Pace::SeveralAtOnce || !device.unbuffered()) return;
   ring_.resize(kWritesInFlight);
   for (Slot& slot : ring_) {
     slot.memory = platform::IoBuffer(kBlockSize);

@@ -23,10 +23,11 @@ inline constexpr std::size_t kWritesInFlight = 4;
 
 class BlockWriter {
  public:
-  // writesInFlight: the device was opened unbuffered and overlapped, and blocks are written
-  // from a ring of aligned buffers, several at once. Without it (or without the memory for the
-  // ring) each block is written and waited for in turn.
-  BlockWriter(RunContext& context, const platform::Device& device, bool writesInFlight = false);
+  enum class Pace { OneAtATime, SeveralAtOnce };
+  // SeveralAtOnce on a device opened unbuffered: blocks are written from a ring of aligned
+  // buffers, several in flight at once. Otherwise (or without the memory for the ring) each
+  // block is written and waited for in turn.
+  BlockWriter(RunContext& context, const platform::Device& device, Pace pace = Pace::OneAtATime);
   // Waits for whatever is still in flight: no write outlives the buffer it is written from.
   ~BlockWriter();
   BlockWriter(const BlockWriter&) = delete;

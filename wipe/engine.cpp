@@ -277,7 +277,7 @@ void WritePasses(const WipeMethod& method, const WipeTarget& target, const RunSt
   result->firstPass = start.firstPass;
   result->startBlock = start.startBlock;
   result->bytesPerPass = static_cast<std::uint64_t>(target.blockCount) * kBlockSize + target.tailBytes;
-  BlockWriter writer(target.context, *target.device, target.writesInFlight);
+  BlockWriter writer(target.context, *target.device, BlockWriter::Pace::SeveralAtOnce);
   // Block 0 goes out with a record only in a pass after the first or in a resumed run; a
   // fresh single-pass run (and each of many at once) spares the megabyte.
   const BlockBuffer recordBlock = start.resume || method.passCount > 1 ? AllocateBlockBuffer() : BlockBuffer();

@@ -21,7 +21,6 @@ struct WipeTarget {
   char (*capacityText)[50];        // the run's size text: shown and saved
   std::uint32_t blockCount;        // N: whole blocks per pass
   std::uint32_t tailBytes;         // T: bytes after the last whole block, below kBlockSize
-  bool writesInFlight = false;     // the device was opened unbuffered: several blocks at once
   // A volume's file-system name, which every saved record carries across the wipe (nullptr
   // for a disk): see SaveBreakpoint.
   char (*fileSystem)[50] = nullptr;

@@ -147,8 +147,7 @@ bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues
                const WipeMethod& method, BlockBuffer* buffer) {
   const std::string& volumeName = target.volumeName;
   platform::Device volume;
-  bool writesInFlight = false;
-  if (!LockVolume(context, volumeName, &volume, &writesInFlight)) return false;
+  if (!LockVolume(context, volumeName, &volume)) return false;
   const std::string change = VolumeChange(volume, target);
   if (!change.empty()) {
     return RefusedAsSwapped(context,
@@ -163,8 +162,7 @@ bool VolumeRun(RunContext& context, const Target& target, const BreakpointValues
     context.result.recordFileSystem = FieldText(resumePoint->FileSystem);
     if (texts.fileSystem[0] == '\0') SetField(texts.fileSystem, context.result.recordFileSystem);
   }
-  WipeTarget run{context, &volume, "  Wiping drive " + volumeName, &texts.capacity, 0, 0, writesInFlight,
-                 &texts.fileSystem};
+  WipeTarget run{context, &volume, "  Wiping drive " + volumeName, &texts.capacity, 0, 0, &texts.fileSystem};
   if (!SizeRunTarget(target, resumePoint, &run)) {
     UnlockVolume(&volume);
     return false;
@@ -191,15 +189,14 @@ class HeldDisk {
   // Secures the volumes and opens the disk: unbuffered for the passes, plainly for a sanitize,
   // whose control waits on the handle. False, with the line why, when the disk is not held or
   // is no longer the disk chosen.
-  bool Take(RunContext& context, const Target& target, bool forSanitize, bool* writesInFlight) {
+  bool Take(RunContext& context, const Target& target, bool forSanitize) {
     const std::string number = std::to_string(diskNumber_);
     // The disk's volumes as they are now, before they are secured; the report names them.
     context.result.diskVolumes = context.VolumesOfDisk(diskNumber_);
     if (!LockDiskVolumes(context, context.result.diskVolumes, &volumes_)) return false;
     held_ = true;
-    *writesInFlight = false;
     disk_ = forSanitize ? platform::OpenDevice(DiskDevicePath(diskNumber_), platform::Access::ReadWrite)
-                        : OpenRunDevice(context, DiskDevicePath(diskNumber_), "Disk " + number, writesInFlight);
+                        : OpenRunDevice(context, DiskDevicePath(diskNumber_), "Disk " + number);
     if (!disk_) {
       context.Log("Open disk error!");
       Release();
@@ -236,10 +233,9 @@ bool DiskRun(RunContext& context, const Target& target, const BreakpointValues* 
              const WipeMethod& method, BlockBuffer* buffer) {
   const std::string number = std::to_string(target.diskNumber);
   HeldDisk held(target.diskNumber);
-  bool writesInFlight = false;
-  if (!held.Take(context, target, false, &writesInFlight)) return false;
+  if (!held.Take(context, target, false)) return false;
   RunTexts texts = TextsOf(target);
-  WipeTarget run{context, &held.disk(), "  Wiping disk" + number, &texts.capacity, 0, 0, writesInFlight};
+  WipeTarget run{context, &held.disk(), "  Wiping disk" + number, &texts.capacity, 0, 0};
   if (!SizeRunTarget(target, resumePoint, &run)) {
     held.Release();
     return false;
@@ -260,8 +256,7 @@ bool DiskSanitizeRun(RunContext& context, const Target& target) {
     return false;
   }
   HeldDisk held(target.diskNumber);
-  bool writesInFlight = false;
-  if (!held.Take(context, target, true, &writesInFlight)) return false;
+  if (!held.Take(context, target, true)) return false;
   return SanitizeHeldDisk(context, target, held.disk(), [&held] { held.Release(); });
 }
 

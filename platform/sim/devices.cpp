@@ -8,6 +8,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/sector_span.h"
 #include "platform/sim/state.h"
 
 namespace sim::detail {
@@ -125,9 +126,6 @@ std::size_t WithinLimit(const HandleState& handle, std::uint64_t position, std::
   if (position >= handle.limit) return 0;
   return static_cast<std::size_t>(std::min<std::uint64_t>(bytes, handle.limit - position));
 }
-std::size_t WithinLimit(const HandleState& handle, std::size_t bytes) {
-  return WithinLimit(handle, handle.position, bytes);
-}
 
 void PutUint32(std::vector<std::uint8_t>* bytes, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) (*bytes)[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -214,11 +212,56 @@ bool CompleteOneDrawn(platform::NativeHandle handle) {
   return true;
 }
 
-bool WholeSectors(const HandleState& handle, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
+std::uint32_t SectorBytesOf(const HandleState& handle) {
   const Disk* disk = DiskBehind(handle);
-  const std::uint32_t sector = disk == nullptr || disk->bytesPerSector == 0 ? kSectorBytes : disk->bytesPerSector;
-  return offset % sector == 0 && bytes % sector == 0 && bytes != 0 &&
-         reinterpret_cast<std::uintptr_t>(buffer) % 4096 == 0;
+  return disk == nullptr || disk->bytesPerSector == 0 ? kSectorBytes : disk->bytesPerSector;
+}
+
+// Windows moves whole sectors on an unbuffered handle, at whole sectors' offsets and from
+// memory aligned to a sector, and refuses any other transfer with ERROR_INVALID_PARAMETER. A
+// simulated device may end inside a sector (as an image file under Wine may): its last sector
+// is whole as far as it goes.
+bool RefusedAsUnbuffered(const HandleState& handle, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
+  if (handle.access != platform::Access::ReadWriteUnbuffered) return false;
+  const std::uint32_t sector = SectorBytesOf(handle);
+  if (platform::InWholeSectors(offset, buffer, bytes, sector)) return false;
+  Region region;
+  const bool lastSector = bytes % sector != 0 && DeviceRegion(handle.device, &region) && offset + bytes == region.length;
+  return !lastSector || !platform::InWholeSectors(offset, buffer, bytes + sector - bytes % sector, sector);
+}
+
+// A transfer at `offset` that leaves the handle's position alone: the synchronous calls at the
+// handle's position and the waited transfers of an unbuffered handle. The bytes moved.
+std::uint32_t ReadAt(const platform::Device& device, std::uint64_t offset, void* buffer, std::uint32_t bytes) {
+  HandleState* handle = FindHandle(device.get());
+  const std::size_t record = Record(Op::Read, PathOf(device.get()), offset, bytes);
+  Region region;
+  if (FaultInjected(record) || handle == nullptr || handle->access == platform::Access::QueryOnly ||
+      RefusedAsUnbuffered(*handle, offset, buffer, bytes) || !DeviceRegion(handle->device, &region) ||
+      !MediaAvailable(handle->device)) {
+    AnswerTransfer(record, bytes, 0);
+    return 0;
+  }
+  const std::size_t got = ReadRegion(region, offset, buffer, WithinLimit(*handle, offset, bytes));
+  DelayTransfer(TheState().machine.readDelayMs, got);
+  AnswerTransfer(record, bytes, got);
+  return static_cast<std::uint32_t>(got);
+}
+
+std::uint32_t WriteAt(const platform::Device& device, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
+  HandleState* handle = FindHandle(device.get());
+  const std::size_t record = Record(Op::Write, PathOf(device.get()), offset, bytes);
+  Region region;
+  if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr || !Writable(handle->access) ||
+      RefusedAsUnbuffered(*handle, offset, buffer, bytes) || !DeviceRegion(handle->device, &region) ||
+      !MediaAvailable(handle->device)) {
+    AnswerTransfer(record, bytes, 0);
+    return 0;
+  }
+  const std::size_t put = CarryOutWrite(*handle, offset, buffer, bytes);
+  AnswerTransfer(record, bytes, put);
+  WriteCarriedOut(record);
+  return static_cast<std::uint32_t>(put);
 }
 
 }  // namespace
@@ -255,6 +298,7 @@ Device OpenDevice(const std::string& path, Access access) {
   open.device = id;
   open.access = access;
   open.limit = FileSystemLimit(id);
+  if (access == Access::ReadWriteUnbuffered) return Device(handle, SectorBytesOf(open));
   return Device(handle);
 }
 
@@ -269,7 +313,11 @@ void CloseNative(NativeHandle handle) {
     Answer(record, false);
     return;
   }
-  // Windows finishes what is in flight on a handle before the handle goes.
+  // Windows finishes what is in flight on a handle before the handle goes; a program that
+  // closes it first has lost the count of what those writes moved.
+  const bool writesLeft = std::any_of(state.writesInFlight.begin(), state.writesInFlight.end(),
+                                      [handle](const WriteInFlightState& write) { return write.handle == handle; });
+  if (writesLeft) ++state.closedWithWritesInFlight;
   CompleteWritesInFlight(handle);
   if (!open->second.device.isDisk) {
     auto lock = state.volumeLocks.find(open->second.device.letter);
@@ -282,7 +330,9 @@ void CloseNative(NativeHandle handle) {
 bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
                  std::uint64_t* newPosition) {
   HandleState* handle = FindHandle(device.get());
-  const std::uint64_t base = origin == Origin::Begin || handle == nullptr ? 0 : handle->position;
+  // Windows keeps no position for an unbuffered handle: its Device keeps it.
+  const std::uint64_t here = device.unbuffered() ? device.position() : handle == nullptr ? 0 : handle->position;
+  const std::uint64_t base = origin == Origin::Begin || handle == nullptr ? 0 : here;
   // Windows keeps positions as signed 64-bit numbers: a move before byte 0 or past 2^63 fails.
   bool valid = true;
   std::uint64_t target = 0;
@@ -300,43 +350,33 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
     return false;
   }
   handle->position = target;
+  if (device.unbuffered()) device.keepPosition(target);
   if (newPosition != nullptr) *newPosition = target;
   return true;
 }
 
 std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes) {
+  if (device.unbuffered()) return ReadInSectors(device, buffer, bytes);
   HandleState* handle = FindHandle(device.get());
-  const std::size_t record =
-      Record(Op::Read, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
-  Region region;
-  if (FaultInjected(record) || handle == nullptr || handle->access == Access::QueryOnly ||
-      !DeviceRegion(handle->device, &region) || !MediaAvailable(handle->device)) {
-    AnswerTransfer(record, bytes, 0);
-    return 0;
-  }
-  const std::size_t got = ReadRegion(region, handle->position, buffer, WithinLimit(*handle, bytes));
-  handle->position += got;
-  DelayTransfer(TheState().machine.readDelayMs, got);
-  AnswerTransfer(record, bytes, got);
-  return static_cast<std::uint32_t>(got);
+  const std::uint32_t got = ReadAt(device, handle == nullptr ? 0 : handle->position, buffer, bytes);
+  if (handle != nullptr) handle->position += got;
+  return got;
 }
 
 std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes) {
+  if (device.unbuffered()) return WriteInSectors(device, buffer, bytes);
   HandleState* handle = FindHandle(device.get());
-  const std::size_t record =
-      Record(Op::Write, PathOf(device.get()), handle == nullptr ? 0 : handle->position, bytes);
-  Region region;
-  if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
-      !Writable(handle->access) || !DeviceRegion(handle->device, &region) ||
-      !MediaAvailable(handle->device)) {
-    AnswerTransfer(record, bytes, 0);
-    return 0;
-  }
-  const std::size_t put = CarryOutWrite(*handle, handle->position, buffer, bytes);
-  handle->position += put;
-  AnswerTransfer(record, bytes, put);
-  WriteCarriedOut(record);
-  return static_cast<std::uint32_t>(put);
+  const std::uint32_t put = WriteAt(device, handle == nullptr ? 0 : handle->position, buffer, bytes);
+  if (handle != nullptr) handle->position += put;
+  return put;
+}
+
+std::uint32_t ReadSectors(const Device& device, std::uint64_t offset, void* buffer, std::uint32_t bytes) {
+  return ReadAt(device, offset, buffer, bytes);
+}
+
+std::uint32_t WriteSectors(const Device& device, std::uint64_t offset, const void* buffer, std::uint32_t bytes) {
+  return WriteAt(device, offset, buffer, bytes);
 }
 
 // Whole pages, zeroed, as VirtualAlloc gives them.
@@ -360,7 +400,7 @@ WriteInFlight StartWrite(const Device& device, std::uint64_t offset, const void*
   Region region;
   if (PowerFailsAtThisWrite() || FaultInjected(record) || handle == nullptr ||
       handle->access != Access::ReadWriteUnbuffered || !DeviceRegion(handle->device, &region) ||
-      !MediaAvailable(handle->device) || !WholeSectors(*handle, offset, buffer, bytes)) {
+      !MediaAvailable(handle->device) || RefusedAsUnbuffered(*handle, offset, buffer, bytes)) {
     AnswerTransfer(record, bytes, 0);
     Answer(record, false);  // a refused write of no bytes still failed
     return kNoWrite;
@@ -555,5 +595,6 @@ bool QueryLengthInfo(const Device& device, std::uint64_t* length) {
 namespace sim {
 
 int OpenHandles() { return static_cast<int>(detail::TheState().handles.size()); }
+int HandlesClosedWithWritesInFlight() { return detail::TheState().closedWithWritesInFlight; }
 
 }  // namespace sim

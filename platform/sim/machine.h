@@ -197,6 +197,9 @@ std::vector<Call> CallsOf(Op op, const std::string& path = std::string());
 std::vector<std::string> SoundsPlayed();
 void ClearCalls();
 int OpenHandles();  // device handles open now; 0 after every balanced run
+// Device handles closed while a write started on them (StartWrite) was not finished yet
+// (FinishWrite), since the machine was loaded; 0 after every balanced run.
+int HandlesClosedWithWritesInFlight();
 
 // ---- Faults --------------------------------------------------------------------------------
 // Asked before every call is carried out; returning true makes the call fail (an open gives no

@@ -275,6 +275,7 @@ struct State {
   std::vector<WriteInFlightState> writesInFlight;  // started and not yet finished, in start order
   platform::WriteInFlight nextWrite = 1;
   std::uint64_t formatsDone = 0;  // each format gives its volume a new serial number
+  int closedWithWritesInFlight = 0;  // handles closed before every write started on them was finished
   std::uint64_t completionDraw = 0x9E3779B97F4A7C15ull;  // the order writes in flight complete in
   std::map<int, SanitizeRun> sanitizes;  // by disk number
   std::set<int> failSanitizeMidway;      // disks whose next sanitize fails half-way

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sector_span.h"
 #include "platform/win32/unbuffered_device.h"
 #include "platform/win32/unique_handle.h"
 
@@ -35,14 +36,14 @@ bool Usable(const Device& device) {
 bool SendControl(const Device& device, DWORD code) {
   if (!Usable(device)) return false;
   DWORD returned = 0;
-  return win32::WaitedControl(ToHandle(device), code, nullptr, 0, nullptr, 0, &returned) != 0;
+  return win32::WaitedControl(device, code, nullptr, 0, nullptr, 0, &returned) != 0;
 }
 
 // A control that only fills an output buffer of a fixed size.
 bool QueryControl(const Device& device, DWORD code, void* output, DWORD outputBytes) {
   if (!Usable(device)) return false;
   DWORD returned = 0;
-  return win32::WaitedControl(ToHandle(device), code, nullptr, 0, output, outputBytes, &returned) != 0;
+  return win32::WaitedControl(device, code, nullptr, 0, output, outputBytes, &returned) != 0;
 }
 
 void CopyGeometry(const DISK_GEOMETRY& from, DiskGeometry* to) {
@@ -56,7 +57,6 @@ void CopyGeometry(const DISK_GEOMETRY& from, DiskGeometry* to) {
 }  // namespace
 
 void CloseNative(NativeHandle handle) {
-  win32::ForgetUnbuffered(reinterpret_cast<HANDLE>(handle));
   CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
@@ -86,7 +86,10 @@ Device OpenDevice(const std::string& path, Access access) {
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                      flags, nullptr));
   if (!file) return Device();
-  if (access == Access::ReadWriteUnbuffered) win32::AdoptUnbuffered(file.get());
+  if (access == Access::ReadWriteUnbuffered) {
+    const std::uint32_t sectorBytes = win32::UnbufferedSectorBytes(file.get());
+    return Device(reinterpret_cast<NativeHandle>(file.release()), sectorBytes);
+  }
   return Device(reinterpret_cast<NativeHandle>(file.release()));
 }
 
@@ -98,9 +101,8 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
   if (!Usable(device)) return false;
   // Transfers on an overlapped handle never move the position Windows keeps for it: a move
   // from where the device stands starts from the position the platform keeps.
-  std::uint64_t kept = 0;
-  if (origin == Origin::Current && win32::KeptPosition(ToHandle(device), &kept)) {
-    return SetPosition(device, static_cast<std::int64_t>(kept) + distance, Origin::Begin, newPosition);
+  if (origin == Origin::Current && device.unbuffered()) {
+    return SetPosition(device, static_cast<std::int64_t>(device.position()) + distance, Origin::Begin, newPosition);
   }
   const auto bits = static_cast<std::uint64_t>(distance);
   LONG high = static_cast<LONG>(static_cast<std::uint32_t>(bits >> 32));
@@ -111,7 +113,7 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
   const DWORD resultLow = SetFilePointer(ToHandle(device), low, &high, method);
   if (resultLow == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
   const std::uint64_t position = static_cast<std::uint64_t>(static_cast<std::uint32_t>(high)) << 32 | resultLow;
-  win32::KeepPosition(ToHandle(device), position);
+  if (device.unbuffered()) device.keepPosition(position);
   if (newPosition != nullptr) *newPosition = position;
   return true;
 }
@@ -120,7 +122,7 @@ bool SetPosition(const Device& device, std::int64_t distance, Origin origin,
 // part-way, and a failed call still says through the count how much reached the device.
 std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes) {
   if (!Usable(device)) return 0;
-  if (win32::IsUnbuffered(ToHandle(device))) return win32::ReadUnbuffered(ToHandle(device), buffer, bytes);
+  if (device.unbuffered()) return ReadInSectors(device, buffer, bytes);
   DWORD transferred = 0;
   ReadFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
   return transferred;
@@ -128,7 +130,7 @@ std::uint32_t ReadDevice(const Device& device, void* buffer, std::uint32_t bytes
 
 std::uint32_t WriteDevice(const Device& device, const void* buffer, std::uint32_t bytes) {
   if (!Usable(device)) return 0;
-  if (win32::IsUnbuffered(ToHandle(device))) return win32::WriteUnbuffered(ToHandle(device), buffer, bytes);
+  if (device.unbuffered()) return WriteInSectors(device, buffer, bytes);
   DWORD transferred = 0;
   WriteFile(ToHandle(device), buffer, bytes, &transferred, nullptr);
   return transferred;
@@ -238,7 +240,7 @@ std::vector<std::uint8_t> QueryStorageProperty(const Device& device, STORAGE_PRO
   std::vector<std::uint8_t> answer(kFirstAsk);
   for (int ask = 0; ask < 2; ++ask) {
     DWORD returned = 0;
-    if (!win32::WaitedControl(ToHandle(device), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
+    if (!win32::WaitedControl(device, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query,
                               answer.data(), static_cast<DWORD>(answer.size()), &returned)) {
       return {};
     }

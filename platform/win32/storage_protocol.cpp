@@ -52,7 +52,7 @@ std::vector<std::uint8_t> QueryProtocolData(const Device& device, STORAGE_PROPER
   // The driver answers into the same buffer, a STORAGE_PROTOCOL_DATA_DESCRIPTOR ahead of the data.
   std::vector<std::uint8_t> answer(sizeof(STORAGE_PROTOCOL_DATA_DESCRIPTOR) + dataBytes, 0);
   DWORD returned = 0;
-  if (!win32::WaitedControl(ToHandle(device), IOCTL_STORAGE_QUERY_PROPERTY, buffer.data(),
+  if (!win32::WaitedControl(device, IOCTL_STORAGE_QUERY_PROPERTY, buffer.data(),
                             static_cast<DWORD>(buffer.size()), answer.data(), static_cast<DWORD>(answer.size()),
                             &returned)) {
     Refused(error, GetLastError());
@@ -150,7 +150,7 @@ bool QueryNativeMaxAddress(const Device& device, std::uint64_t* lastAddress, std
   command.CurrentTaskFile[5] = 0x40;  // LBA addressing
   command.CurrentTaskFile[6] = win32::kAtaReadNativeMaxAddressExt;
   DWORD returned = 0;
-  if (!win32::WaitedControl(ToHandle(device), IOCTL_ATA_PASS_THROUGH, &command, sizeof command, &command,
+  if (!win32::WaitedControl(device, IOCTL_ATA_PASS_THROUGH, &command, sizeof command, &command,
                             sizeof command, &returned)) {
     return Refused(error, GetLastError());
   }
