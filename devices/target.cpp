@@ -36,7 +36,7 @@ Target WithIdentity(Target target) {
   std::uint32_t extents = 0;
   platform::DiskExtent first;
   if (volume && platform::QueryVolumeDiskExtents(volume, &extents, &first) && extents != 0) {
-    target.volumeLength = static_cast<std::uint64_t>(first.extentLength);
+    target.volumeExtent = first;
   }
   return target;
 }

@@ -23,7 +23,7 @@ struct Target {
   // A volume's identity as the system told it when it was chosen, kept apart from the texts
   // above, which the lists and the report show; empty and 0: unknown.
   platform::VolumeIdentity volumeIdentity;
-  std::uint64_t volumeLength = 0;          // a volume's extent on its disk
+  platform::DiskExtent volumeExtent;       // where a volume lies on its disk; length 0: unknown
 };
 
 // The target of a row as the tables describe it now, without asking the disk anything.

@@ -99,9 +99,11 @@ std::string VolumeChange(const platform::Device& volume, const Target& target) {
     if (target.diskNumber != kUnknownDisk && static_cast<std::int32_t>(first.diskNumber) != target.diskNumber) {
       return "its disk changed";
     }
-    if (target.volumeLength != 0 && static_cast<std::uint64_t>(first.extentLength) != target.volumeLength) {
-      return "its size changed";
-    }
+    const platform::DiskExtent& chosen = target.volumeExtent;
+    if (chosen.extentLength != 0 && first.extentLength != chosen.extentLength) return "its size changed";
+    // Another volume of the same length on the same disk: without a file system it tells
+    // nothing else.
+    if (chosen.extentLength != 0 && first.startingOffset != chosen.startingOffset) return "its place on its disk changed";
   }
   const platform::VolumeIdentity& then = target.volumeIdentity;
   platform::VolumeIdentity now;
